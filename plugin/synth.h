@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "IPlugVST3.h"
+#include "wdlstring.h"
+
+// Base of the instrument between the framework's VST3 plug-in class and Vantorel: the MIDI queue, the
+// held-key list, the tick counters, the paths, the program copy buffer and the MIDI learn state.
+class Synth : public iplug::IPlugVST3 {
+public:
+  Synth(const iplug::InstanceInfo& info, const iplug::Config& config);
+  ~Synth() override;
+
+  // Pitch in 1/128 semitone to Hz.
+  static double convert2Hz(int pitch);
+
+  // --- framework overrides ---
+  void OnParamChange(int paramIdx) override;
+  void OnPresetsModified() override {}
+  void OnIdle() override {}
+  Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID tag,
+                                                   Steinberg::Vst::ParamValue value) override;
+
+  // --- operations the instrument overrides or uses, in slot order ---
+  virtual void createGraphics() {}
+  virtual void resizeUI(float /*scale*/) {}
+  void ProcessBlock(double** /*inputs*/, double** /*outputs*/, int /*nFrames*/) override {}
+  void OnReset() override;
+  virtual void allNotesOff() {}
+  virtual void initParameters() {}
+  virtual void initAllPrograms();
+  void OnActivate(bool active) override;
+  virtual void initProgram();
+
+  // --- held keys ---
+  void addPressedKey(unsigned char key);
+  void removePressedKey(unsigned char key);
+  void clearKeyBuffer() { pressedKeys.clear(); }
+
+  // --- parameters set by the instrument itself (MIDI controllers) ---
+  void setParamValue(int index, double value, bool normalized);
+
+  // --- programs ---
+  void changePreset(int index);
+  void copyPreset();
+  void pastePreset();
+
+  // --- MIDI learn ---
+  void doMidiLearn(bool on);
+  void doMidiUnlearn(bool on);
+  void setMidiLearnCC(int cc);
+  void applyMidiLearn();
+
+  iplug::IMidiQueue midiQueue{iplug::IMidiQueue::kDefaultSize};
+  int copiedProgramIndex = -1;
+  iplug::IByteChunk copyBuffer;
+  bool midiThru = false;
+  bool ignoreProgramChange = false;
+  int tickCounter = 0;
+  int samplesPerTick = 0;
+  WDL_String pluginPath;
+  WDL_String homePath;
+  WDL_String configPath;
+  WDL_String startupBankPath;
+  WDL_String programPath;
+  int midiLearnTable[120];
+  float editorScale = 0.5f;
+  bool midiLearnActive = false;
+  bool midiUnlearnMode = false;
+  int midiLearnCC = -1;
+  int midiLearnParam = -1;
+  std::vector<uint8_t> pressedKeys;
+};

@@ -1,0 +1,10 @@
+#!/bin/sh
+# Sets everything up, builds, installs the VST3 bundle into ~/.vst3 and renders the demo piece.
+set -eu
+top=$(cd "$(dirname "$0")" && pwd)
+"$top/scripts/setup.sh"
+"$top/scripts/build.sh"
+if [ -x "$top/build/tools/render/vantorel-render" ]; then
+  "$top/build/tools/render/vantorel-render" -o "$top/demo.wav" --bench
+  echo "Rendered $top/demo.wav"
+fi
