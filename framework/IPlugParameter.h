@@ -57,8 +57,9 @@ public:
   // Normalised value: step rounding (stepped), clamp, shape, clamp to 0 ... 1.
   double GetNormalized() const { return ToNormalized(Value()); }
   double ToNormalized(double v) const;
+  // n is limited to 0 ... 1 first, then mapped through the shape and constrained.
   double FromNormalized(double n) const;
-  // Rounds to the step for stepped parameters, then clamps to the range.
+  // Rounds to the step for stepped parameters, then clamps to the range; NaN becomes the default.
   double Constrain(double v) const;
 
   double GetDefault(bool normalized = false) const { return normalized ? ToNormalized(mDefault) : mDefault; }
@@ -89,6 +90,7 @@ public:
   // Parses a typed display text (an enumeration text or a number) into a plain value; false if it cannot.
   bool StringToValue(const char* text, double& value) const;
 
+  // Decimals of the number display: the fewest that show a multiple of the step exactly (0.01 -> 2).
   int GetDisplayPrecision() const { return mDisplayPrecision; }
 
 private:

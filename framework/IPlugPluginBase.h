@@ -88,7 +88,7 @@ public:
   bool SavePresetAsChunk(IByteChunk& file) const;
 
 private:
-  bool LoadChunkBank(const IByteChunk& file, int nPrograms);
+  bool LoadChunkBank(const IByteChunk& file, int nPrograms, const IByteChunk& before);
   bool LoadParamListBank(const IByteChunk& file, int nPrograms);
   bool LoadChunkProgram(const IByteChunk& file);
   bool LoadParamListProgram(const IByteChunk& file);

@@ -366,7 +366,7 @@ int Vantorel::UnserializeState(const IByteChunk& chunk, int startPos) {
       const int next = chunk.Get(&v, pos);
       pos = next;
       if (next < 0) v = 0.0;
-      GetParam(i)->Set(v);
+      if (iplug::IParam* param = GetParam(i)) param->Set(v);
       if (pos < 0) break;
     }
   }
