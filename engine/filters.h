@@ -12,10 +12,12 @@ public:
   void calcCoeffs();
   void clear() { x1 = x2 = y1 = y2 = 0.0; }
 
+  // A NaN or infinite input or result counts as 0, so one bad sample cannot lock
+  // the section into NaN or +-inf for ever.
   double process(double x) {
-    if (std::isnan(x)) x = 0.0;
+    if (!std::isfinite(x)) x = 0.0;
     double y = b0 * (x + x2) + b1 * x1 + a1 * y1 + a2 * y2;
-    if (std::isnan(y)) y = 0.0;
+    if (!std::isfinite(y)) y = 0.0;
     x2 = x1;
     x1 = x;
     y2 = y1;

@@ -1,0 +1,75 @@
+#include "gates.h"
+
+#include <cmath>
+
+namespace {
+constexpr double ln10 = 2.302585092994046;
+constexpr double keyAttackTime = 179.59704587520338;   // time law at 0.01
+constexpr double keyReleaseTime = 5.468991933671839;   // time law at 0.3
+constexpr double gateAttackTime = 200.2014493415737;   // time law at 0.001
+constexpr double gateReleaseTime = 179.59704587520338; // time law at 0.01
+}  // namespace
+
+KeyGate::KeyGate() { setSampleRate(44100.0); }
+
+void KeyGate::setSampleRate(double fs) {
+  count = 0;
+  rate = ln10 / fs;
+  attack = rate * keyAttackTime;
+  release = rate * keyReleaseTime;
+}
+
+void KeyGate::setRelease(double r) { release = rate * (std::pow(5.0, 3.3 - 7.5 * r) + 0.05); }
+
+int KeyGate::find(unsigned char key) const {
+  int lo = 0, hi = count;
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (entries[mid].key < key)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
+void KeyGate::start(unsigned char key) {
+  const int i = find(key);
+  if (i == count || entries[i].key != key) {
+    for (int j = count; j > i; --j) entries[j] = entries[j - 1];
+    ++count;
+    entries[i].key = key;
+  }
+  entries[i].gate = true;
+  entries[i].level = 0.0;
+}
+
+void KeyGate::stop(unsigned char key) {
+  const int i = find(key);
+  if (i < count && entries[i].key == key) entries[i].gate = false;
+}
+
+bool KeyGate::isGate(unsigned char key) const {
+  const int i = find(key);
+  return i < count && entries[i].key == key && entries[i].gate;
+}
+
+double KeyGate::get(unsigned char key) const {
+  const int i = find(key);
+  return i < count && entries[i].key == key ? entries[i].level : 0.0;
+}
+
+bool KeyGate::isVoiceCardGate(unsigned char card) const {
+  for (int i = 0; i < count; ++i)
+    if (entries[i].gate && entries[i].key % 6 == card) return true;
+  return false;
+}
+
+GateAR::GateAR() { setSampleRate(44100.0); }
+
+void GateAR::setSampleRate(double fs) {
+  gate = false;
+  level = 0.0;
+  attack = (ln10 / fs) * gateAttackTime;
+  release = (ln10 / fs) * gateReleaseTime;
+}

@@ -1,0 +1,124 @@
+#include "oscbank.h"
+
+#include <bit>
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "pitch.h"
+
+namespace {
+
+alignas(64) double square[OscBank::waveSets][OscBank::waveLength];
+std::once_flag squareOnce;
+
+// Silence for a bank that has not been given a sample rate yet.
+const OscBank::RateTables silentRates = {};
+const double silentWave[OscBank::waveLength] = {};
+
+void buildSquare() {
+  std::vector<double> s(OscBank::waveLength);
+  for (int p = 0; p < OscBank::waveSets; ++p) {
+    const int N = static_cast<int>(std::round(2048.0 / std::pow(1.4142135623730951, p)));
+    for (int i = 1; i <= N; ++i) {
+      const double w = i * 6.283185307179586 * 0.000244140625;
+      // Partials taper from 1 at the fundamental to 0.54 at partial N.
+      const double a = i == 1 ? 0.5 : 0.5 * (0.54 + 0.46 * std::cos((i - 1) * 1.5707963267948966 / (N - 1))) / i;
+      if (i == 1) {
+        for (int j = 0; j < OscBank::waveLength; ++j) s[j] = a * std::sin(w * j);
+      } else {
+        for (int j = 0; j < OscBank::waveLength; ++j) s[j] += a * std::sin(w * j);
+      }
+    }
+    // Sawtooth minus itself half a cycle later: only the odd partials remain.
+    for (int j = 0; j < OscBank::waveLength; ++j) square[p][j] = 0.5 * (s[j] - s[(j + 2048) % 4096]);
+  }
+}
+
+int32_t truncateToInt32(double v) {
+  if (v != v) return 0;
+  if (v >= 2147483647.0) return INT32_MAX;
+  if (v <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(v);
+}
+
+void buildRates(OscBank::RateTables& t, double fs) {
+  for (int i = 0; i <= 17280; ++i) t.freq2PhInc[i] = truncateToInt32(convert2Hz(i) * 268435456.0 / fs);
+  for (int n = 0; n < 128; ++n) {
+    // Table samples crossed per output sample by the note's phase.
+    const int b = static_cast<int16_t>(t.freq2PhInc[128 * n] >> 16);
+    int k = 0;
+    if (b >= 2) {
+      double c = b;
+      do {
+        c = c * 0.7071067811865476;
+        ++k;
+      } while (c > 1.0);
+    }
+    t.midiNote2WaveSet[n] = k < 21 ? k : 21;
+  }
+}
+
+// One immutable table set per sample rate in use, shared by all banks of the
+// process and freed when the last bank at that rate lets go of it.
+std::shared_ptr<const OscBank::RateTables> acquireRates(double fs) {
+  static std::mutex mutex;
+  static std::map<uint64_t, std::weak_ptr<const OscBank::RateTables>> cache;
+  const uint64_t key = std::bit_cast<uint64_t>(fs);
+  std::lock_guard<std::mutex> lock(mutex);
+  for (auto it = cache.begin(); it != cache.end();) {
+    if (it->second.expired())
+      it = cache.erase(it);
+    else
+      ++it;
+  }
+  if (auto it = cache.find(key); it != cache.end()) {
+    if (auto held = it->second.lock()) return held;
+  }
+  auto* fresh = new OscBank::RateTables;
+  buildRates(*fresh, fs);
+  std::shared_ptr<const OscBank::RateTables> shared(fresh);
+  cache[key] = shared;
+  return shared;
+}
+
+}  // namespace
+
+OscBank::OscBank() : phase{}, increment{}, rates(&silentRates), waves(silentWave) {}
+
+const double* OscBank::squareWave(int p) {
+  std::call_once(squareOnce, buildSquare);
+  return square[p];
+}
+
+void OscBank::setSampleRate(double fs) {
+  std::call_once(squareOnce, buildSquare);
+  waves = square[0];
+  if (fs != rate || !tables) {
+    rate = fs;
+    tables = acquireRates(fs);
+    rates = tables.get();
+  }
+}
+
+void OscBank::setTune(double semitones) {
+  // Limit before converting so that absurd offsets cannot overflow; every
+  // index beyond the table sticks at its ends anyway.
+  double r = std::round(semitones * 128.0);
+  if (r != r) r = 0.0;
+  if (r > 1.0e6) r = 1.0e6;
+  if (r < -1.0e6) r = -1.0e6;
+  const long x = static_cast<long>(r) + 2688;  // 2688: pitch index of MIDI note 21
+  for (int k = 0; k < 12; ++k) {
+    long i = x + 128 * k;
+    if (i < 0) i = 0;
+    if (i > 17280) i = 17280;
+    increment[k] = static_cast<uint32_t>(rates->freq2PhInc[i]);
+  }
+}
+
+void OscBank::setSyncPhase(OscBank& master, double fraction) {
+  const long o = std::lround(fraction * 268435456.0);
+  for (int k = 0; k < 12; ++k) phase[k] = (master.phase[k] + static_cast<uint32_t>(o)) & phaseMask;
+}

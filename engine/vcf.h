@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cmath>
+#include <memory>
+
+// Feedback saturator: rational approximation of 5 * tanh(x / 5), meeting +-5
+// with zero slope at x = +-15.
+inline double clamp(double x) {
+  const double y = 0.2 * x;
+  if (y < -3.0) return -5.0;
+  if (y > 3.0) return 5.0;
+  return 5.0 * y * (y * y + 27.0) / (9.0 * (y * y) + 27.0);
+}
+
+// Four-pole resonant low-pass: a zero-delay-feedback ladder of four bilinear
+// one-poles with the saturator in the feedback path. The control input is a
+// normalised pitch: index cv * 17281 in 1/128 semitone from MIDI note 0.
+class VCF {
+public:
+  // Tables that depend on the sample rate; shared, immutable, one set per rate.
+  struct RateTables {
+    double freq2rad[17281];    // cutoff as an angle per sample
+    double resoScaler[17281];  // feedback scale at that cutoff
+  };
+
+  VCF();
+
+  void setSampleRate(double fs);
+  void setResonance(double r);
+
+  double process(double in, double cv) {
+    const double i = std::round(cv * 17281.0);
+    if (!(i == index)) recompute(i);  // coefficients are cached against the index
+
+    // A state spoilt by a NaN or infinite sample restarts from 0.
+    const double a1 = std::isfinite(s1) ? s1 + d : 0.0;
+    const double a2 = std::isfinite(s2) ? s2 + d : 0.0;
+    const double a3 = std::isfinite(s3) ? s3 + d : 0.0;
+    const double a4 = std::isfinite(s4) ? s4 + d : 0.0;
+    d = -d;
+
+    const double S = ((a1 * G + a2) * G + a3) * G + a4;
+    const double u = (G4 * in + S) * norm;  // linear estimate of the last stage
+    const double h = clamp(u);
+
+    const double t1 = G * (in - K * h);
+    const double y1 = a1 + t1;
+    s1 = t1 - B * y1;
+    const double t2 = G * y1;
+    const double y2 = a2 + t2;
+    s2 = t2 - B * y2;
+    const double t3 = G * y2;
+    const double y3 = a3 + t3;
+    s3 = t3 - B * y3;
+    const double t4 = G * y3;
+    const double y4 = a4 + t4;
+    s4 = t4 - B * y4;
+    return u * C;
+  }
+
+  double sampleRate() const { return fs; }
+  double resonance() const { return r; }
+  double heldIndex() const { return index; }
+  double gain() const { return G; }
+  double pole() const { return B; }
+  double feedback() const { return K; }
+  double outputGain() const { return C; }
+  double state(int k) const { return k == 0 ? s1 : k == 1 ? s2 : k == 2 ? s3 : s4; }
+  unsigned long recomputations() const { return recomputeCount; }
+  const RateTables& rateTables() const { return *rates; }
+
+private:
+  void recompute(double i) {
+    index = i;
+    // NaN or out-of-range indices read the table's ends.
+    const int j = i > 0.0 ? (i < 17280.0 ? static_cast<int>(i) : 17280) : 0;
+    const double w = rates->freq2rad[j];
+    K = rates->resoScaler[j] * r;
+    const double e = 2.0 * std::fabs(r - 0.5);
+    C = 2.0 - e * e;
+    B = (w - 2.0) / (w + 2.0);
+    G = w / (w + 2.0);
+    G4 = G * G * G * G;
+    norm = 1.0 / (1.0 + K * G4);
+    ++recomputeCount;
+  }
+  void reset();
+
+  double fs = 44100.0;
+  double r = 0.0;
+  double G4 = 0.0;
+  double G = 0.0;
+  double B = 0.0;
+  double K = 0.0;
+  double C = 0.0;
+  double norm = 0.0;  // 1 / (1 + K * G^4)
+  double index;       // table index last used, unclamped; NaN forces a recomputation
+  double s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;
+  double d = 1e-13;   // anti-denormal offset, alternating in sign
+  unsigned long recomputeCount = 0;
+  std::shared_ptr<const RateTables> tables;  // keeps this rate's set alive
+  const RateTables* rates;                   // hot-path view of `tables`
+};
