@@ -1,0 +1,213 @@
+// vantorel-render: plays a Standard MIDI File (or the built-in demo) through the instrument and writes a
+// WAV file, driving the instrument with the same calls a host makes.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "blockrender.h"
+#include "demo.h"
+#include "midifile.h"
+#include "options.h"
+#include "vantorel.h"
+#include "wavwriter.h"
+
+namespace {
+
+using namespace render;
+
+int fail(int code, const std::string& message) {
+  std::fprintf(stderr, "vantorel-render: %s\n", message.c_str());
+  return code;
+}
+
+std::vector<ParamDesc> describeParams(const iplug::IPluginBase& plug) {
+  std::vector<ParamDesc> out(plug.NParams());
+  for (int i = 0; i < plug.NParams(); ++i) {
+    const iplug::IParam* p = plug.GetParam(i);
+    out[i].name = p->GetName();
+    if (p->Type() == iplug::IParam::kTypeEnum)
+      for (int t = 0; t < p->NDisplayTexts(); ++t) out[i].enumTexts.push_back(p->GetDisplayText(t));
+  }
+  return out;
+}
+
+// Sets a plain value (clamped and, for stepped parameters, rounded by the parameter) and applies it.
+void setParam(Vantorel& plug, int index, double value) {
+  plug.GetParam(index)->Set(value);
+  plug.OnParamChange(index);
+}
+
+void listParams(const Vantorel& plug) {
+  std::printf("%-5s %-30s %-32s %-10s %s\n", "index", "name", "range", "default", "display");
+  for (int i = 0; i < plug.NParams(); ++i) {
+    const iplug::IParam* p = plug.GetParam(i);
+    char range[256], def[64];
+    if (p->Type() == iplug::IParam::kTypeEnum) {
+      std::string texts;
+      for (int t = 0; t < p->NDisplayTexts(); ++t) texts += (t ? "|" : "") + std::string(p->GetDisplayText(t));
+      std::snprintf(range, sizeof range, "%g..%g %s", p->GetMin(), p->GetMax(), texts.c_str());
+    } else {
+      std::snprintf(range, sizeof range, "%g..%g", p->GetMin(), p->GetMax());
+    }
+    std::snprintf(def, sizeof def, "%g", p->GetDefault());
+    WDL_String display;
+    p->GetDisplay(display);
+    std::printf("%-5d %-30s %-32s %-10s %s\n", i, p->GetName(), range, def, display.Get());
+  }
+}
+
+// A demo parameter change at its sample position.
+struct ParamChange {
+  int64_t pos;
+  int index;
+  double value;
+};
+
+// The instrument and the output file behind the block loop.
+class Session : public BlockTarget {
+public:
+  Session(Vantorel& plug, WavWriter& wav, int blockSize, ProgressBar& progress)
+      : mPlug(plug), mWav(wav), mLeft(blockSize), mRight(blockSize), mProgress(progress) {
+    mOutputs[0] = mLeft.data();
+    mOutputs[1] = mRight.data();
+  }
+
+  // Demo changes after the start, each applied before the block that contains its time.
+  std::vector<ParamChange> changes;
+  double processSeconds = 0.0;
+  std::string error;
+
+  void beginBlock(int64_t start, int n) override {
+    const auto t0 = Clock::now();
+    for (; mNextChange < changes.size() && changes[mNextChange].pos < start + n; ++mNextChange)
+      setParam(mPlug, changes[mNextChange].index, changes[mNextChange].value);
+    processSeconds += Seconds(Clock::now() - t0).count();
+  }
+  void midi(int offset, const ScheduledEvent& e) override {
+    const auto t0 = Clock::now();
+    mPlug.ProcessMidiMsg(iplug::IMidiMsg(offset, e.status, e.data1, e.data2));
+    processSeconds += Seconds(Clock::now() - t0).count();
+  }
+  bool process(int64_t start, int n) override {
+    const auto t0 = Clock::now();
+    mPlug.ProcessBlock(nullptr, mOutputs, n);
+    processSeconds += Seconds(Clock::now() - t0).count();
+    if (!mWav.write(mLeft.data(), mRight.data(), n, error)) return false;
+    mProgress.update(start + n);
+    return true;
+  }
+
+private:
+  using Clock = std::chrono::steady_clock;
+  using Seconds = std::chrono::duration<double>;
+  Vantorel& mPlug;
+  WavWriter& mWav;
+  std::vector<double> mLeft, mRight;
+  double* mOutputs[2];
+  ProgressBar& mProgress;
+  size_t mNextChange = 0;
+};
+
+int run(int argc, char** argv) {
+  Options opt;
+  std::string error;
+  if (!parseOptions(argc, argv, opt, error)) return fail(2, error);
+  if (opt.help) {
+    std::fputs(usageText(), stdout);
+    return 0;
+  }
+  const bool demo = opt.midiPath.empty();
+  const double rate = opt.rate;
+
+  MidiFile midi;
+  if (!opt.listParams) {
+    const bool ok = demo ? parseMidi(demoMidi().data(), demoMidi().size(), midi, error)
+                         : loadMidiFile(opt.midiPath, midi, error);
+    if (!ok) return fail(1, demo ? "demo piece: " + error : error);
+  }
+
+  auto plug = std::make_unique<Vantorel>(iplug::InstanceInfo{});
+  plug->ResetProcessing(rate, opt.block);
+
+  const std::vector<ParamDesc> params = describeParams(*plug);
+  std::vector<std::pair<int, double>> settings;
+  std::set<int> userSet;
+  for (const ParamSetting& s : opt.settings) {
+    int index;
+    double value;
+    if (!resolveSetting(s, params, index, value, error)) return fail(2, error);
+    settings.emplace_back(index, value);
+    userSet.insert(index);
+  }
+
+  // The demo's opening sound first, so that --set can change it; its later changes leave alone what
+  // the command line set.
+  std::vector<ParamChange> laterChanges;
+  if (demo && !opt.listParams) {
+    for (const DemoChange& c : demoChanges()) {
+      int index = 0;
+      while (index < static_cast<int>(params.size()) && params[index].name != c.param) ++index;
+      if (index == static_cast<int>(params.size())) return fail(1, std::string("demo piece: no parameter ") + c.param);
+      if (c.seconds <= 0.0) setParam(*plug, index, c.value);
+      else if (!userSet.count(index)) laterChanges.push_back({samplePosition(c.seconds, rate), index, c.value});
+    }
+  }
+  for (const auto& [index, value] : settings) setParam(*plug, index, value);
+
+  if (opt.listParams) {
+    listParams(*plug);
+    return 0;
+  }
+
+  plug->SetTempo(opt.hasTempo ? opt.tempo : midi.firstTempoBpm > 0.0 ? midi.firstTempoBpm : 120.0);
+
+  const int64_t frames = opt.hasLength ? samplePosition(opt.lengthSeconds, rate) : defaultLength(midi, rate);
+  if (!fitsInWav(frames, opt.format)) {
+    char msg[160];
+    std::snprintf(msg, sizeof msg, "a render of %.1f s at %d Hz in %s is too long for a WAV file%s",
+                  static_cast<double>(frames) / rate, opt.rate, formatName(opt.format),
+                  opt.hasLength ? "" : " (the MIDI file's last event plus 3 s)");
+    return fail(opt.hasLength ? 2 : 1, msg);
+  }
+
+  const std::string outPath = opt.outPath.empty() ? defaultOutputPath(opt.midiPath) : opt.outPath;
+  WavWriter wav;
+  if (!wav.open(outPath, opt.rate, opt.format, error)) return fail(1, error);
+
+  ProgressBar progress(stderr, isatty(STDERR_FILENO) != 0, frames, rate);
+  Session session(*plug, wav, opt.block, progress);
+  session.changes = std::move(laterChanges);
+  if (!renderBlocks(scheduleEvents(midi, rate), frames, opt.block, session)) {
+    progress.stop();
+    wav.discard();
+    return fail(1, session.error);
+  }
+  progress.finish();
+  if (!wav.close(error)) {
+    wav.discard();
+    return fail(1, error);
+  }
+
+  if (opt.bench) {
+    const double rendered = static_cast<double>(frames) / rate;
+    const double wall = session.processSeconds;
+    std::printf("rendered %.3f s of audio in %.4f s wall: %.1fx real time\n", rendered, wall,
+                wall > 0.0 ? rendered / wall : 0.0);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& e) {
+    return fail(1, std::string("internal error: ") + e.what());
+  }
+}

@@ -1,0 +1,244 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace render {
+
+const char* usageText() {
+  return "Usage: vantorel-render [options] [MIDI_FILE]\n"
+         "Renders a Standard MIDI File (format 0 or 1) with the Vantorel instrument to a stereo WAV file.\n"
+         "Without a MIDI file it renders the built-in demo piece.\n"
+         "\n"
+         "  -o, --out FILE         output WAV (default: the MIDI file's name with .wav; demo.wav for the demo)\n"
+         "  -r, --rate HZ          sample rate, 8000 to 768000 (default 48000)\n"
+         "  -b, --block N          host block size in samples, 1 to 65536 (default 512)\n"
+         "  -l, --length SECONDS   render length (default: last MIDI event + 3 s)\n"
+         "  --set INDEX=VALUE      set a parameter's plain value; INDEX is 0..65 or the exact parameter name;\n"
+         "                         a switch or selector also takes one of its texts; repeatable\n"
+         "  --tempo BPM            host tempo, 1 to 1000 (default: the MIDI file's first tempo, else 120)\n"
+         "  --format s16|s24|f32|f64   sample format (default s24)\n"
+         "  --list-params          print index, name, range, default and display text of all 66 parameters\n"
+         "  --bench                print rendered seconds, wall seconds and the real-time factor\n"
+         "                         (wall time of the instrument's processing, without file writing)\n"
+         "  -h, --help             show this help\n"
+         "\n"
+         "Exit status: 0 on success, 1 if a file cannot be read or written, 2 for a bad command line.\n";
+}
+
+const char* formatName(SampleFormat f) {
+  switch (f) {
+    case SampleFormat::kS16: return "s16";
+    case SampleFormat::kS24: return "s24";
+    case SampleFormat::kF32: return "f32";
+    case SampleFormat::kF64: return "f64";
+  }
+  return "?";
+}
+
+bool parseDouble(const std::string& text, double& v) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  errno = 0;
+  const double d = std::strtod(text.c_str(), &end);
+  if (*end != '\0' || errno == ERANGE || !std::isfinite(d)) return false;
+  v = d;
+  return true;
+}
+
+bool parseInt(const std::string& text, long long& v) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long long n = std::strtoll(text.c_str(), &end, 10);
+  if (*end != '\0' || errno == ERANGE) return false;
+  v = n;
+  return true;
+}
+
+namespace {
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+}  // namespace
+
+bool parseOptions(int argc, const char* const* argv, Options& out, std::string& error) {
+  out = Options{};
+  error.clear();
+  bool onlyFiles = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (onlyFiles || arg.size() < 2 || arg[0] != '-') {
+      if (!out.midiPath.empty()) {
+        error = "more than one MIDI file given (" + quoted(out.midiPath) + " and " + quoted(arg) + ")";
+        return false;
+      }
+      if (arg.empty()) {
+        error = "empty MIDI file name";
+        return false;
+      }
+      out.midiPath = arg;
+      continue;
+    }
+    if (arg == "--") {
+      onlyFiles = true;
+      continue;
+    }
+    // Split "--name=value" and "-xVALUE".
+    std::string name = arg, value;
+    bool hasValue = false;
+    if (arg.rfind("--", 0) == 0) {
+      const size_t eq = arg.find('=');
+      if (eq != std::string::npos) {
+        name = arg.substr(0, eq);
+        value = arg.substr(eq + 1);
+        hasValue = true;
+      }
+    } else if (arg.size() > 2) {
+      name = arg.substr(0, 2);
+      value = arg.substr(2);
+      hasValue = true;
+    }
+    auto flag = [&](bool& f) {
+      if (hasValue) {
+        error = "option " + name + " takes no value";
+        return false;
+      }
+      f = true;
+      return true;
+    };
+    auto needValue = [&]() {
+      if (hasValue) return true;
+      if (i + 1 >= argc) {
+        error = "option " + name + " needs a value";
+        return false;
+      }
+      value = argv[++i];
+      return true;
+    };
+    if (name == "-h" || name == "--help") {
+      if (!flag(out.help)) return false;
+      return true;
+    } else if (name == "--list-params") {
+      if (!flag(out.listParams)) return false;
+    } else if (name == "--bench") {
+      if (!flag(out.bench)) return false;
+    } else if (name == "-o" || name == "--out") {
+      if (!needValue()) return false;
+      if (value.empty()) {
+        error = "empty output file name";
+        return false;
+      }
+      out.outPath = value;
+    } else if (name == "-r" || name == "--rate") {
+      long long n;
+      if (!needValue()) return false;
+      if (!parseInt(value, n) || n < kMinRate || n > kMaxRate) {
+        error = "bad sample rate " + quoted(value) + ": expected a whole number of Hz from " + std::to_string(kMinRate) +
+                " to " + std::to_string(kMaxRate);
+        return false;
+      }
+      out.rate = static_cast<int>(n);
+    } else if (name == "-b" || name == "--block") {
+      long long n;
+      if (!needValue()) return false;
+      if (!parseInt(value, n) || n < 1 || n > kMaxBlock) {
+        error = "bad block size " + quoted(value) + ": expected a whole number from 1 to " + std::to_string(kMaxBlock);
+        return false;
+      }
+      out.block = static_cast<int>(n);
+    } else if (name == "-l" || name == "--length") {
+      double d;
+      if (!needValue()) return false;
+      if (!parseDouble(value, d) || d < 0) {
+        error = "bad length " + quoted(value) + ": expected seconds, 0 or more";
+        return false;
+      }
+      out.hasLength = true;
+      out.lengthSeconds = d;
+    } else if (name == "--tempo") {
+      double d;
+      if (!needValue()) return false;
+      if (!parseDouble(value, d) || d < kMinTempo || d > kMaxTempo) {
+        error = "bad tempo " + quoted(value) + ": expected beats per minute from 1 to 1000";
+        return false;
+      }
+      out.hasTempo = true;
+      out.tempo = d;
+    } else if (name == "--format") {
+      if (!needValue()) return false;
+      if (value == "s16") out.format = SampleFormat::kS16;
+      else if (value == "s24") out.format = SampleFormat::kS24;
+      else if (value == "f32") out.format = SampleFormat::kF32;
+      else if (value == "f64") out.format = SampleFormat::kF64;
+      else {
+        error = "bad sample format " + quoted(value) + ": expected s16, s24, f32 or f64";
+        return false;
+      }
+    } else if (name == "--set") {
+      if (!needValue()) return false;
+      const size_t eq = value.rfind('=');
+      if (eq == std::string::npos || eq == 0 || eq + 1 == value.size()) {
+        error = "bad --set " + quoted(value) + ": expected INDEX=VALUE";
+        return false;
+      }
+      out.settings.push_back({value.substr(0, eq), value.substr(eq + 1)});
+    } else {
+      error = "unknown option " + quoted(arg) + " (see --help)";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string defaultOutputPath(const std::string& midiPath) {
+  if (midiPath.empty()) return "demo.wav";
+  const size_t slash = midiPath.find_last_of('/');
+  const size_t dot = midiPath.find_last_of('.');
+  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  std::string out = (hasExt ? midiPath.substr(0, dot) : midiPath) + ".wav";
+  // Never overwrite the input, whatever it is called.
+  if (out == midiPath) out += ".wav";
+  return out;
+}
+
+bool resolveSetting(const ParamSetting& s, const std::vector<ParamDesc>& params, int& index, double& value,
+                    std::string& error) {
+  const int n = static_cast<int>(params.size());
+  index = -1;
+  if (s.key.find_first_not_of("0123456789") == std::string::npos) {
+    long long i;
+    if (parseInt(s.key, i) && i < n) index = static_cast<int>(i);
+    if (index < 0) {
+      error = "unknown parameter index " + s.key + " (indices are 0 to " + std::to_string(n - 1) + ")";
+      return false;
+    }
+  } else {
+    for (int i = 0; i < n && index < 0; ++i)
+      if (params[i].name == s.key) index = i;
+    if (index < 0) {
+      error = "unknown parameter " + quoted(s.key) + " (see --list-params)";
+      return false;
+    }
+  }
+  const ParamDesc& p = params[index];
+  if (parseDouble(s.value, value)) return true;
+  for (size_t t = 0; t < p.enumTexts.size(); ++t) {
+    if (p.enumTexts[t] == s.value) {
+      value = static_cast<double>(t);
+      return true;
+    }
+  }
+  error = "bad value " + quoted(s.value) + " for parameter " + std::to_string(index) + " '" + p.name + "'";
+  if (!p.enumTexts.empty()) {
+    error += ": expected a number or one of";
+    for (const std::string& t : p.enumTexts) error += " '" + t + "'";
+  } else {
+    error += ": expected a number";
+  }
+  return false;
+}
+
+}  // namespace render
