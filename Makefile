@@ -7,5 +7,8 @@ test: build
 	cd build && ctest --output-on-failure -j2
 bench: build
 	./build/bench/vantorel_bench
+install:
+	./scripts/build.sh --target vantorel_bundle
+	cmake --install build --component vst3 --prefix "$(HOME)/.vst3"
 clean:
 	rm -rf build
