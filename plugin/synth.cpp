@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "IPlugPaths.h"
 #include "pitch.h"
 
 Synth::Synth(const iplug::InstanceInfo& /*info*/, const iplug::Config& config) : iplug::IPlugVST3(config) {
@@ -11,6 +12,7 @@ Synth::Synth(const iplug::InstanceInfo& /*info*/, const iplug::Config& config) :
   // Room for a full keyboard struck several times over, so note-ons never allocate on the audio thread.
   pressedKeys.reserve(1024);
   copyBuffer.Reserve(4096);
+  iplug::PluginPath(pluginPath, "Vantorel");
   if (const char* home = std::getenv("HOME")) homePath.Set(home);
   programPath.Set(homePath.Get());
 }
