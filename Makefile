@@ -7,6 +7,7 @@ test: build
 	cd build && ctest --output-on-failure -j2
 bench: build
 	./build/bench/vantorel_bench
+	./bench/render_bench.sh
 install:
 	./scripts/build.sh --target vantorel_bundle
 	cmake --install build --component vst3 --prefix "$(HOME)/.vst3"
