@@ -282,7 +282,6 @@ tresult PLUGIN_API IPlugVST3::setupProcessing(ProcessSetup& setup) {
   if (setup.maxSamplesPerBlock <= 0 || !(setup.sampleRate > 0.0) || !std::isfinite(setup.sampleRate)) {
     return kResultFalse;
   }
-  mSampleSize = setup.symbolicSampleSize;
   AllocateScratch(setup.maxSamplesPerBlock);
   ResetProcessing(setup.sampleRate, setup.maxSamplesPerBlock);
   mSetUp = true;
@@ -298,11 +297,13 @@ void IPlugVST3::EnsureProcessingSetUp() {
 }
 
 tresult PLUGIN_API IPlugVST3::setActive(TBool state) {
+  // Repeating the current state is not a transition: refused, as the VST3 state model asks.
+  if ((state != 0) == mActive) return kResultFalse;
   if (state) {
     EnsureProcessingSetUp();
     mActive = true;
     OnActivate(true);
-  } else if (mActive) {
+  } else {
     mActive = false;
     OnActivate(false);
   }

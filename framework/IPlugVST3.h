@@ -181,7 +181,6 @@ private:
   bool mActive = false;
   bool mSetUp = false;
   int mMaxBlock = 0;
-  int mSampleSize = Steinberg::Vst::kSample32;
 
   // Preallocated on the set-up thread; the audio thread only reads and writes their contents.
   std::vector<double> mScratch;       // mNumOutChans * mMaxBlock, 32-bit rendering and missing outputs

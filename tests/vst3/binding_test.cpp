@@ -177,7 +177,9 @@ TEST(VST3Binding, LifeCycleAndStateTransitions) {
   EXPECT_EQ(count, 2 + 2 + 16 * 131);
   // Activation without a set-up resets once at the defaults; the set-up then resets at the host's values.
   EXPECT_EQ(plug->setActive(true), kResultOk);
+  EXPECT_EQ(plug->setActive(true), kResultFalse);  // a repeated state is no transition
   EXPECT_EQ(plug->setActive(false), kResultOk);
+  EXPECT_EQ(plug->setActive(false), kResultFalse);
   ProcessSetup setup{kRealtime, kSample32, 256, 44100.0};
   EXPECT_EQ(plug->setupProcessing(setup), kResultOk);
   ASSERT_GE(plug->log.size(), 4u);

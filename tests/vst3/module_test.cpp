@@ -6,7 +6,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "host_doubles.h"
 #include "pluginterfaces/base/ipluginbase.h"
@@ -38,8 +40,10 @@ class Module : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
     // Instances create their configuration folder under HOME: keep it out of the real one.
-    char dir[] = "/tmp/vantorel-module-test-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string pattern = (std::filesystem::temp_directory_path() / "vantorel-module-test-XXXXXX").string();
+    char* dir = mkdtemp(pattern.data());
+    ASSERT_NE(dir, nullptr);
+    home = dir;
     setenv("HOME", dir, 1);
     handle = dlopen(VANTOREL_VST3_MODULE, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle, nullptr) << dlerror();
@@ -61,10 +65,13 @@ protected:
       }
       dlclose(handle);
     }
+    if (!home.empty()) std::filesystem::remove_all(home);
   }
   static void* handle;
   static IPluginFactory* factory;
+  static std::string home;
 };
+std::string Module::home;
 void* Module::handle = nullptr;
 IPluginFactory* Module::factory = nullptr;
 
@@ -131,7 +138,7 @@ TEST_F(Module, ClassEntry) {
   factory3->release();
 }
 
-TEST_F(Module, CreatesOneObjectWithAllInterfacesAndRuns) {
+TEST_F(Module, CreatesOneObjectWithAllInterfaces) {
   void* obj = nullptr;
   TUID wrong = {0};
   EXPECT_NE(factory->createInstance(wrong, IComponent::iid, &obj), kResultOk);
@@ -176,37 +183,6 @@ TEST_F(Module, CreatesOneObjectWithAllInterfacesAndRuns) {
   EXPECT_EQ(list.programCount, 64);
   EXPECT_EQ(testhost::ToAscii(list.name), "Factory Presets");
 
-  // One note through the whole chain at 64-bit: sound comes out.
-  ProcessSetup setup{kRealtime, kSample64, 512, 48000.0};
-  ASSERT_EQ(processor->setupProcessing(setup), kResultOk);
-  ASSERT_EQ(component->setActive(true), kResultOk);
-  ASSERT_EQ(processor->setProcessing(true), kResultOk);
-  testhost::EventList events;
-  events.noteOn(0, 0, 60, 0.8f);
-  std::vector<double> left(512), right(512);
-  double* channels[2] = {left.data(), right.data()};
-  AudioBusBuffers out{};
-  out.numChannels = 2;
-  out.channelBuffers64 = channels;
-  ProcessData data;
-  data.symbolicSampleSize = kSample64;
-  data.numSamples = 512;
-  data.numOutputs = 1;
-  data.outputs = &out;
-  data.inputEvents = &events;
-  double peak = 0.0;
-  for (int block = 0; block < 40; ++block) {
-    ASSERT_EQ(processor->process(data), kResultOk);
-    events.events.clear();
-    for (int i = 0; i < 512; ++i) {
-      ASSERT_TRUE(std::isfinite(left[i]) && std::isfinite(right[i]));
-      peak = std::max(peak, std::fabs(left[i]));
-    }
-  }
-  EXPECT_GT(peak, 1e-3);
-  processor->setProcessing(false);
-  component->setActive(false);
-
   connection->disconnect(connection);
   connection->release();
   requirements->release();
@@ -215,5 +191,110 @@ TEST_F(Module, CreatesOneObjectWithAllInterfacesAndRuns) {
   controller->release();
   processor->release();
   EXPECT_EQ(component->terminate(), kResultOk);
+  EXPECT_EQ(component->release(), 0u);
+}
+
+// What a validator does to a plug-in, on the real instrument: repeated life cycles, both sample sizes,
+// odd, empty and oversized blocks, buses switched off, every parameter changed at once, state round trips.
+TEST_F(Module, SurvivesAValidatorStyleWorkout) {
+  IComponent* component = nullptr;
+  ASSERT_EQ(factory->createInstance(reinterpret_cast<FIDString>(kClassID), IComponent::iid,
+                                    reinterpret_cast<void**>(&component)),
+            kResultOk);
+  IAudioProcessor* processor = nullptr;
+  IEditController* controller = nullptr;
+  ASSERT_EQ(component->queryInterface(IAudioProcessor::iid, reinterpret_cast<void**>(&processor)), kResultOk);
+  ASSERT_EQ(component->queryInterface(IEditController::iid, reinterpret_cast<void**>(&controller)), kResultOk);
+
+  std::vector<double> l64(1024), r64(1024);
+  std::vector<float> l32(1024), r32(1024);
+  double* ch64[2] = {l64.data(), r64.data()};
+  float* ch32[2] = {l32.data(), r32.data()};
+
+  for (int cycle = 0; cycle < 2; ++cycle) {
+    ASSERT_EQ(component->initialize(nullptr), kResultOk);
+    EXPECT_EQ(component->initialize(nullptr), kResultFalse);
+    std::vector<ParamID> ids;
+    for (int32 i = 0; i < controller->getParameterCount(); ++i) {
+      ParameterInfo info{};
+      ASSERT_EQ(controller->getParameterInfo(i, info), kResultTrue);
+      ids.push_back(info.id);
+      String128 text{};
+      EXPECT_EQ(controller->getParamStringByValue(info.id, info.defaultNormalizedValue, text), kResultTrue);
+      EXPECT_GE(info.defaultNormalizedValue, 0.0);
+      EXPECT_LE(info.defaultNormalizedValue, 1.0);
+    }
+    ParameterInfo bad{};
+    EXPECT_NE(controller->getParameterInfo(-1, bad), kResultTrue);
+    EXPECT_NE(controller->getParameterInfo(static_cast<int32>(ids.size()), bad), kResultTrue);
+
+    for (int32 size : {kSample32, kSample64}) {
+      ProcessSetup setup{kRealtime, size, 512, 44100.0};
+      ASSERT_EQ(processor->setupProcessing(setup), kResultOk);
+      for (int onOff = 0; onOff < 2; ++onOff) {
+        ASSERT_EQ(component->activateBus(kAudio, kOutput, 0, onOff == 0), kResultTrue);
+        ASSERT_EQ(component->setActive(true), kResultOk);
+        ASSERT_EQ(processor->setProcessing(true), kResultOk);
+        int block = 0;
+        for (int32 n : {0, 1, 7, 512, 333, 0, 1024, 2}) {
+          testhost::ParamChanges changes;
+          testhost::EventList events;
+          if (block++ == 2) {
+            // Every parameter at once, hidden ones included, at varied offsets.
+            for (size_t k = 0; k < ids.size(); ++k) changes.add(ids[k], static_cast<int32>(k % 7), (k % 11) / 10.0);
+          }
+          events.noteOn(0, 0, static_cast<int16>(40 + block), 0.7f);
+          events.noteOff(n > 0 ? n - 1 : 0, 0, static_cast<int16>(39 + block), 0.0f);
+          AudioBusBuffers out{};
+          out.numChannels = 2;
+          if (size == kSample64) out.channelBuffers64 = ch64;
+          else out.channelBuffers32 = ch32;
+          ProcessData data;
+          data.symbolicSampleSize = size;
+          data.numSamples = n;
+          data.numOutputs = (n == 0 && block == 1) ? 0 : 1;  // a flush without buffers, then with
+          data.outputs = data.numOutputs ? &out : nullptr;
+          data.inputParameterChanges = &changes;
+          data.inputEvents = &events;
+          ASSERT_EQ(processor->process(data), kResultOk) << "block of " << n;
+          for (int i = 0; i < n; ++i) {
+            const double v = size == kSample64 ? l64[i] : l32[i];
+            ASSERT_TRUE(std::isfinite(v)) << "sample " << i << " of a block of " << n;
+          }
+        }
+        ASSERT_EQ(processor->setProcessing(false), kResultOk);
+        ASSERT_EQ(component->setActive(false), kResultOk);
+      }
+    }
+
+    // State: what is saved is restored, repeatedly and by both restore calls, byte for byte.
+    testhost::MemoryStream first;
+    ASSERT_EQ(component->getState(&first), kResultOk);
+    for (int round = 0; round < 3; ++round) {
+      first.rewind();
+      ASSERT_EQ(round == 1 ? controller->setComponentState(&first) : component->setState(&first), kResultOk);
+    }
+    testhost::MemoryStream second;
+    ASSERT_EQ(controller->getState(&second), kResultOk);
+    EXPECT_EQ(first.data, second.data);
+
+    // An old record: the 66 plain values only, no mark, no name, no bypass flag.
+    testhost::MemoryStream old;
+    std::vector<double> expected;
+    for (ParamID id = 0; id < 66; ++id) {
+      double plain = controller->normalizedParamToPlain(id, (id % 5) / 4.0);
+      old.write(&plain, sizeof plain, nullptr);
+      expected.push_back(controller->plainParamToNormalized(id, plain));
+    }
+    old.rewind();
+    ASSERT_EQ(component->setState(&old), kResultOk);
+    for (ParamID id = 0; id < 66; ++id) EXPECT_DOUBLE_EQ(controller->getParamNormalized(id), expected[id]) << id;
+    EXPECT_EQ(controller->getParamNormalized(65536), 0.0);  // not bypassed
+
+    EXPECT_EQ(component->terminate(), kResultOk);
+    EXPECT_EQ(component->terminate(), kResultFalse);
+  }
+  controller->release();
+  processor->release();
   EXPECT_EQ(component->release(), 0u);
 }

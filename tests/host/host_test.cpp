@@ -1,0 +1,409 @@
+// Loads the built Vantorel.vst3 through JUCE's VST3 hosting, as a DAW does, and checks identity,
+// parameters, programs, rendering, state, host program changes and MIDI thru. Expected values come
+// from the instrument itself, driven directly by vantorel_reference_render in a child process.
+#include <gtest/gtest.h>
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kRate = 48000.0;
+constexpr int kBlock = 256;
+constexpr int kNumParams = 66;
+constexpr int kNumPrograms = 64;
+
+// ---------------------------------------------------------------------------------------------------------
+// Helpers
+
+void pump(int ms) { juce::MessageManager::getInstance()->runDispatchLoopUntil(ms); }
+
+juce::String runReference(const juce::StringArray& args) {
+  juce::ChildProcess child;
+  juce::StringArray all{VANTOREL_REFERENCE_RENDER};
+  all.addArray(args);
+  EXPECT_TRUE(child.start(all, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr));
+  const juce::String out = child.readAllProcessOutput();
+  EXPECT_TRUE(child.waitForProcessToFinish(120000));
+  EXPECT_EQ(child.getExitCode(), 0u) << out;
+  return out;
+}
+
+struct ParamDesc {
+  juce::String name, display;
+  double defaultValue = 0.0;
+};
+
+struct Description {
+  std::vector<ParamDesc> params;
+  std::vector<juce::String> programs;
+};
+
+Description describeDirectly() {
+  const auto bank = juce::File(VANTOREL_BUNDLE).getChildFile("Contents/Resources/init.fxb");
+  juce::StringArray args{"describe"};
+  if (bank.existsAsFile()) args.add(bank.getFullPathName());
+  Description d;
+  for (const auto& line : juce::StringArray::fromLines(runReference(args))) {
+    const auto fields = juce::StringArray::fromTokens(line, "\t", "");
+    if (fields.size() >= 5 && fields[0] == "P") d.params.push_back({fields[2], fields[4], fields[3].getDoubleValue()});
+    if (fields.size() >= 2 && fields[0] == "N") d.programs.push_back(fields.size() > 2 ? fields[2] : juce::String());
+  }
+  return d;
+}
+
+class TempoPlayHead : public juce::AudioPlayHead {
+public:
+  explicit TempoPlayHead(double bpm) : mBpm(bpm) {}
+  juce::Optional<PositionInfo> getPosition() const override {
+    PositionInfo info;
+    info.setBpm(mBpm);
+    info.setTimeInSamples(mTime);
+    info.setIsPlaying(true);
+    return info;
+  }
+  int64_t mTime = 0;
+
+private:
+  double mBpm;
+};
+
+std::unique_ptr<juce::AudioPluginInstance> load(juce::PluginDescription* described = nullptr,
+                                                const char* bundle = VANTOREL_BUNDLE) {
+  juce::VST3PluginFormat format;
+  juce::OwnedArray<juce::PluginDescription> types;
+  format.findAllTypesForFile(types, bundle);
+  EXPECT_EQ(types.size(), 1);
+  if (types.isEmpty()) return nullptr;
+  if (described) *described = *types[0];
+  juce::String error;
+  auto plugin = format.createInstanceFromDescription(*types[0], kRate, kBlock, error);
+  EXPECT_NE(plugin, nullptr) << error;
+  return plugin;
+}
+
+// One MIDI message at its sample position.
+struct Msg {
+  int64_t pos;
+  int status, d1, d2;
+};
+
+// Notes anywhere; controllers and pitch wheel only at block starts, at most one of each per block,
+// because JUCE hands mapped controllers to a plug-in as one value per block at offset 0.
+std::vector<Msg> testSequence() {
+  return {{0, 0xB0, 1, 0},         {1000, 0x90, 60, 100},   {5000, 0x90, 64, 90},    {9001, 0x90, 67, 80},
+          {12800, 0xB0, 64, 127},  {15000, 0x80, 60, 64},   {17003, 0x80, 64, 0},    {20480, 0xE0, 0x7F, 0x50},
+          {25600, 0xB0, 1, 100},   {30000, 0x90, 72, 110},  {33333, 0x80, 67, 10},   {38400, 0xB0, 64, 0},
+          {40960, 0xE0, 0x00, 0x40}, {45000, 0x91, 48, 64},  {60000, 0x90, 72, 0},    {70001, 0x81, 48, 0},
+          {76800, 0xB0, 1, 0},     {80000, 0x90, 36, 127},  {80000, 0x90, 43, 127},  {96000, 0x80, 36, 0},
+          {96001, 0x80, 43, 0}};
+}
+constexpr int64_t kFrames = kBlock * 500;  // 2.67 s
+
+struct Render {
+  std::vector<double> left, right;
+};
+
+Render renderDirectly(const std::vector<Msg>& seq, double tempo, const juce::MemoryBlock* state = nullptr) {
+  const auto dir = juce::File::getSpecialLocation(juce::File::tempDirectory);
+  const auto events = dir.getNonexistentChildFile("events", ".txt");
+  const auto out = dir.getNonexistentChildFile("render", ".raw");
+  juce::String text;
+  for (const auto& m : seq) text << (juce::int64)m.pos << " " << m.status << " " << m.d1 << " " << m.d2 << "\n";
+  events.replaceWithText(text);
+  juce::StringArray args{"render", juce::String(kRate), juce::String(kBlock), juce::String(tempo, 6),
+                         juce::String(kFrames), events.getFullPathName(), out.getFullPathName()};
+  juce::File stateFile;
+  if (state) {
+    stateFile = dir.getNonexistentChildFile("state", ".bin");
+    stateFile.replaceWithData(state->getData(), state->getSize());
+    args.add(stateFile.getFullPathName());
+  }
+  runReference(args);
+  juce::MemoryBlock raw;
+  out.loadFileAsData(raw);
+  Render r;
+  EXPECT_EQ(raw.getSize(), static_cast<size_t>(2 * kFrames) * sizeof(double));
+  if (raw.getSize() == static_cast<size_t>(2 * kFrames) * sizeof(double)) {
+    const auto* d = static_cast<const double*>(raw.getData());
+    r.left.assign(d, d + kFrames);
+    r.right.assign(d + kFrames, d + 2 * kFrames);
+  }
+  events.deleteFile();
+  out.deleteFile();
+  if (state) stateFile.deleteFile();
+  return r;
+}
+
+// Renders the sequence through the host in blocks of kBlock. FloatType picks 32- or 64-bit processing.
+template <typename FloatType>
+Render renderHosted(juce::AudioPluginInstance& plugin, const std::vector<Msg>& seq, double tempo) {
+  TempoPlayHead playHead(tempo);
+  plugin.setPlayHead(&playHead);
+  juce::AudioBuffer<FloatType> buffer(2, kBlock);
+  juce::MidiBuffer midi;
+  Render r;
+  size_t next = 0;
+  for (int64_t start = 0; start < kFrames; start += kBlock) {
+    midi.clear();
+    for (; next < seq.size() && seq[next].pos < start + kBlock; ++next) {
+      const auto& m = seq[next];
+      midi.addEvent(juce::MidiMessage(m.status, m.d1, m.d2), static_cast<int>(m.pos - start));
+    }
+    buffer.clear();
+    playHead.mTime = start;
+    plugin.processBlock(buffer, midi);
+    for (int i = 0; i < kBlock; ++i) {
+      r.left.push_back(static_cast<double>(buffer.getSample(0, i)));
+      r.right.push_back(static_cast<double>(buffer.getSample(1, i)));
+    }
+  }
+  plugin.setPlayHead(nullptr);
+  return r;
+}
+
+void prepare(juce::AudioPluginInstance& plugin, bool doublePrecision) {
+  plugin.setProcessingPrecision(doublePrecision ? juce::AudioProcessor::doublePrecision
+                                                : juce::AudioProcessor::singlePrecision);
+  plugin.prepareToPlay(kRate, kBlock);
+}
+
+double peak(const Render& r) {
+  double p = 0.0;
+  for (double v : r.left) p = std::max(p, std::fabs(v));
+  return p;
+}
+
+// Counts the parameter changes a host sees.
+struct ChangeCounter : juce::AudioProcessorListener {
+  void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float) override { ++changes[index]; }
+  void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override {}
+  std::map<int, int> changes;
+};
+
+juce::MemoryBlock componentState(const juce::MemoryBlock& hostState) {
+  juce::MemoryBlock raw;
+  if (auto xml = juce::AudioProcessor::getXmlFromBinary(hostState.getData(), static_cast<int>(hostState.getSize()))) {
+    if (auto* component = xml->getChildByName("IComponent")) raw.fromBase64Encoding(component->getAllSubText());
+  }
+  return raw;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+
+TEST(VST3Host, IdentityBusesAndMidi) {
+  juce::PluginDescription d;
+  auto plugin = load(&d);
+  ASSERT_NE(plugin, nullptr);
+  EXPECT_EQ(d.pluginFormatName, "VST3");
+  EXPECT_EQ(d.name, "Vantorel");
+  EXPECT_EQ(d.manufacturerName, "Kestrosa Music");
+  EXPECT_EQ(d.version, "1.0.1");
+  EXPECT_EQ(d.category, "Instrument|Synth");
+  EXPECT_TRUE(d.isInstrument);
+  EXPECT_EQ(d.numInputChannels, 0);
+  EXPECT_EQ(d.numOutputChannels, 2);
+  EXPECT_EQ(plugin->getName(), "Vantorel");
+  EXPECT_EQ(plugin->getTotalNumInputChannels(), 0);
+  EXPECT_EQ(plugin->getTotalNumOutputChannels(), 2);
+  EXPECT_EQ(plugin->getBusCount(true), 0);
+  ASSERT_EQ(plugin->getBusCount(false), 1);
+  EXPECT_EQ(plugin->getChannelLayoutOfBus(false, 0), juce::AudioChannelSet::stereo());
+  EXPECT_TRUE(plugin->acceptsMidi());
+  EXPECT_TRUE(plugin->producesMidi());
+  EXPECT_TRUE(plugin->supportsDoublePrecisionProcessing());
+}
+
+TEST(VST3Host, ParametersAndProgramsAsTheInstrumentDefinesThem) {
+  const Description expected = describeDirectly();
+  ASSERT_EQ(expected.params.size(), static_cast<size_t>(kNumParams));
+  // A few names straight from the parameter table, in case both sides agree on something wrong.
+  EXPECT_EQ(expected.params[0].name, "Pitch Bend Amount");
+  EXPECT_EQ(expected.params[11].name, "Organ: 16'");
+  EXPECT_EQ(expected.params[65].name, "Master Volume");
+
+  auto plugin = load();
+  ASSERT_NE(plugin, nullptr);
+  const auto& params = plugin->getParameters();
+  ASSERT_GE(params.size(), kNumParams + 2);
+  for (int i = 0; i < kNumParams; ++i) {
+    auto* p = params[i];
+    SCOPED_TRACE(i);
+    EXPECT_EQ(p->getName(128), expected.params[i].name);
+    EXPECT_FLOAT_EQ(p->getDefaultValue(), static_cast<float>(expected.params[i].defaultValue));
+    EXPECT_FLOAT_EQ(p->getValue(), static_cast<float>(expected.params[i].defaultValue));
+    EXPECT_EQ(p->getText(p->getDefaultValue(), 128), expected.params[i].display);
+    EXPECT_TRUE(p->isAutomatable());
+  }
+  // A displayed value typed back in gives the same value (numbers, negated displays, list entries).
+  for (int i : {1, 12, 21, 44, 49}) {
+    const juce::String shown = params[i]->getText(0.3f, 128);
+    EXPECT_EQ(params[i]->getText(params[i]->getValueForText(shown), 128), shown) << "parameter " << i;
+  }
+
+  ASSERT_EQ(plugin->getNumPrograms(), kNumPrograms);
+  ASSERT_EQ(expected.programs.size(), static_cast<size_t>(kNumPrograms));
+  for (int i = 0; i < kNumPrograms; ++i) EXPECT_EQ(plugin->getProgramName(i), expected.programs[i]) << i;
+  EXPECT_EQ(plugin->getCurrentProgram(), 0);
+}
+
+TEST(VST3Host, RendersExactlyWhatTheInstrumentRendersDirectly) {
+  const auto seq = testSequence();
+  const Render reference = renderDirectly(seq, 120.0);
+  ASSERT_EQ(reference.left.size(), static_cast<size_t>(kFrames));
+  ASSERT_GT(peak(reference), 1e-3);  // the sequence makes sound
+
+  auto plugin = load();
+  ASSERT_NE(plugin, nullptr);
+  prepare(*plugin, true);
+  const Render hosted = renderHosted<double>(*plugin, seq, 120.0);
+  ASSERT_EQ(hosted.left.size(), reference.left.size());
+  int64_t firstDiff = -1;
+  for (int64_t i = 0; i < kFrames && firstDiff < 0; ++i) {
+    if (hosted.left[i] != reference.left[i] || hosted.right[i] != reference.right[i]) firstDiff = i;
+  }
+  EXPECT_EQ(firstDiff, -1) << "host " << hosted.left[firstDiff] << " direct " << reference.left[firstDiff];
+  plugin->releaseResources();
+
+  // At 32 bits the same doubles arrive rounded once to float.
+  auto single = load();
+  ASSERT_NE(single, nullptr);
+  prepare(*single, false);
+  const Render hosted32 = renderHosted<float>(*single, seq, 120.0);
+  for (int64_t i = 0; i < kFrames; ++i) {
+    ASSERT_EQ(static_cast<float>(hosted32.left[i]), static_cast<float>(reference.left[i])) << i;
+    ASSERT_EQ(static_cast<float>(hosted32.right[i]), static_cast<float>(reference.right[i])) << i;
+  }
+}
+
+TEST(VST3Host, StateFromOneInstanceRendersTheSameInAFreshOne) {
+  // Instance A: a tempo-synced delay and a few other settings, through the host's parameters.
+  auto a = load();
+  ASSERT_NE(a, nullptr);
+  prepare(*a, true);
+  const auto& pa = a->getParameters();
+  const std::map<int, float> settings = {{52, 1.0f}, {50, 0.5f}, {49, 0.25f}, {65, 0.75f}, {11, 0.125f}, {34, 1.0f}};
+  for (const auto& [index, value] : settings) pa[index]->setValueNotifyingHost(value);
+  juce::AudioBuffer<double> buffer(2, kBlock);
+  juce::MidiBuffer midi;
+  for (int i = 0; i < 4; ++i) {
+    a->processBlock(buffer, midi);
+    pump(20);
+  }
+  juce::MemoryBlock state;
+  a->getStateInformation(state);
+  const juce::MemoryBlock raw = componentState(state);
+  // The state record (14 + 4 + 4 + name + 66 * 8 bytes) and the 32-bit bypass flag.
+  ASSERT_GE(raw.getSize(), 550u + 4u);
+  EXPECT_EQ(juce::String(static_cast<const char*>(raw.getData()), 14), "Vantorel_1.0.0");
+
+  // Instance B: fresh, given the state, then set up and played at 97 bpm.
+  auto b = load();
+  ASSERT_NE(b, nullptr);
+  b->setStateInformation(state.getData(), static_cast<int>(state.getSize()));
+  const auto& pb = b->getParameters();
+  for (int i = 0; i < kNumParams; ++i) EXPECT_EQ(pb[i]->getValue(), pa[i]->getValue()) << i;
+  prepare(*b, true);
+  const auto seq = testSequence();
+  const Render hosted = renderHosted<double>(*b, seq, 97.0);
+  const Render reference = renderDirectly(seq, 97.0, &raw);
+  ASSERT_EQ(hosted.left.size(), reference.left.size());
+  EXPECT_TRUE(hosted.left == reference.left && hosted.right == reference.right);
+  // The settings matter (so the comparison above is not a comparison of two default sounds).
+  const Render plain = renderDirectly(seq, 97.0);
+  EXPECT_FALSE(plain.left == reference.left);
+  // And so does the tempo the host reports.
+  const Render otherTempo = renderDirectly(seq, 120.0, &raw);
+  EXPECT_FALSE(otherTempo.left == reference.left);
+}
+
+TEST(VST3Host, ProgramChangeRestoresTheProgramAndAnnouncesAllValues) {
+  const Description expected = describeDirectly();
+  auto plugin = load();
+  ASSERT_NE(plugin, nullptr);
+  prepare(*plugin, true);
+  const auto& params = plugin->getParameters();
+  // An unsaved edit of program 0 ...
+  params[65]->setValueNotifyingHost(0.25f);
+  juce::AudioBuffer<double> buffer(2, kBlock);
+  juce::MidiBuffer midi;
+  plugin->processBlock(buffer, midi);
+  pump(50);
+  ASSERT_FLOAT_EQ(params[65]->getValue(), 0.25f);
+
+  ChangeCounter counter;
+  plugin->addListener(&counter);
+  plugin->setCurrentProgram(5);
+  for (int i = 0; i < 10; ++i) {
+    plugin->processBlock(buffer, midi);
+    pump(20);
+  }
+  plugin->removeListener(&counter);
+  // ... is gone: program 5 is current and sounds as stored.
+  EXPECT_EQ(plugin->getCurrentProgram(), 5);
+  EXPECT_EQ(plugin->getProgramName(5), expected.programs[5]);
+  EXPECT_FLOAT_EQ(params[65]->getValue(), static_cast<float>(expected.params[65].defaultValue));
+  for (int i = 0; i < kNumParams; ++i) EXPECT_GE(counter.changes[i], 1) << "parameter " << i << " not announced";
+}
+
+TEST(VST3Host, MidiThruPassesMessagesOut) {
+  // The instrument with MIDI thru on (a test build of the module; normally the configuration file sets it).
+  auto plugin = load(nullptr, VANTOREL_THRU_BUNDLE);
+  ASSERT_NE(plugin, nullptr);
+  prepare(*plugin, true);
+
+  juce::AudioBuffer<double> buffer(2, kBlock);
+  juce::MidiBuffer midi;
+  midi.addEvent(juce::MidiMessage(0xB3, 7, 99), 0);
+  midi.addEvent(juce::MidiMessage(0x93, 62, 77), 10);
+  midi.addEvent(juce::MidiMessage(0x83, 62, 0), 200);
+  plugin->processBlock(buffer, midi);
+
+  std::vector<std::pair<int, juce::MidiMessage>> out;
+  for (const auto meta : midi) out.emplace_back(meta.samplePosition, meta.getMessage());
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_TRUE(out[0].second.isController());
+  EXPECT_EQ(out[0].second.getChannel(), 4);
+  EXPECT_EQ(out[0].second.getControllerNumber(), 7);
+  EXPECT_EQ(out[0].second.getControllerValue(), 99);
+  EXPECT_TRUE(out[1].second.isNoteOn());
+  EXPECT_EQ(out[1].first, 10);
+  EXPECT_EQ(out[1].second.getNoteNumber(), 62);
+  EXPECT_EQ(out[1].second.getVelocity(), 77);
+  EXPECT_TRUE(out[2].second.isNoteOff());
+  EXPECT_EQ(out[2].first, 200);
+
+  // As shipped, thru is off: nothing comes out.
+  auto shipped = load();
+  ASSERT_NE(shipped, nullptr);
+  prepare(*shipped, true);
+  midi.clear();
+  midi.addEvent(juce::MidiMessage(0x93, 62, 77), 10);
+  shipped->processBlock(buffer, midi);
+  EXPECT_TRUE(midi.isEmpty());
+}
+
+int main(int argc, char** argv) {
+  // Instances create their configuration folder under HOME: give this run a home of its own.
+  std::string pattern = (std::filesystem::temp_directory_path() / "vantorel-host-test-XXXXXX").string();
+  char* dir = mkdtemp(pattern.data());
+  if (!dir) return 1;
+  setenv("HOME", dir, 1);
+  ::testing::InitGoogleTest(&argc, argv);
+  int result = 0;
+  {
+    juce::ScopedJuceInitialiser_GUI juce;
+    result = RUN_ALL_TESTS();
+  }
+  juce::File(dir).deleteRecursively();
+  return result;
+}
