@@ -182,6 +182,12 @@ TEST_F(Module, CreatesOneObjectWithAllInterfaces) {
   EXPECT_EQ(unit.programListId, list.id);
   EXPECT_EQ(list.programCount, 64);
   EXPECT_EQ(testhost::ToAscii(list.name), "Factory Presets");
+  // Loaded from its bundle, the instance finds the factory bank in the bundle's resources.
+  String128 programName{};
+  ASSERT_EQ(units->getProgramName(list.id, 0, programName), kResultTrue);
+  EXPECT_EQ(testhost::ToAscii(programName), "Init");
+  ASSERT_EQ(units->getProgramName(list.id, 63, programName), kResultTrue);
+  EXPECT_EQ(testhost::ToAscii(programName), "Init");
 
   connection->disconnect(connection);
   connection->release();
