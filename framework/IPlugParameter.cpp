@@ -126,6 +126,12 @@ bool IParam::StringToValue(const char* text, double& value) const {
       return true;
     }
   }
+  if (const DisplayParser parser = mDisplayParser.load(std::memory_order_relaxed)) {
+    double v = 0.0;
+    if (!parser(text, v) || std::isnan(v)) return false;
+    value = Constrain(v);
+    return true;
+  }
   char* end = nullptr;
   double v = std::strtod(text, &end);
   if (end == text || std::isnan(v)) return false;

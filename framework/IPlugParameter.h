@@ -34,6 +34,8 @@ public:
 
   // Fills text with the display of value. A plain function pointer, so swapping it never allocates.
   using DisplayFunc = void (*)(double value, WDL_String& text);
+  // Reads a typed text written the way a display function shows values; false if it cannot.
+  using DisplayParser = bool (*)(const char* text, double& value);
 
   IParam() = default;
   IParam(const IParam&) = delete;
@@ -80,7 +82,11 @@ public:
   int NDisplayTexts() const { return static_cast<int>(mDisplayTexts.size()); }
   const char* GetDisplayText(int i) const;
 
-  void SetDisplayFunc(DisplayFunc f) { mDisplayFunc.store(f, std::memory_order_relaxed); }
+  // A display function with, optionally, the parser of its texts (used by StringToValue).
+  void SetDisplayFunc(DisplayFunc f, DisplayParser parser = nullptr) {
+    mDisplayParser.store(parser, std::memory_order_relaxed);
+    mDisplayFunc.store(f, std::memory_order_relaxed);
+  }
   DisplayFunc GetDisplayFunc() const { return mDisplayFunc.load(std::memory_order_relaxed); }
 
   // Display text of the current value, or of a given value (plain, or normalised if normalized is true):
@@ -104,6 +110,7 @@ private:
   std::string mName, mLabel, mGroup;
   std::vector<std::string> mDisplayTexts;
   std::atomic<DisplayFunc> mDisplayFunc{nullptr};
+  std::atomic<DisplayParser> mDisplayParser{nullptr};
 };
 
 }  // namespace iplug

@@ -136,3 +136,36 @@ TEST(Parameters, WaveAlternationFlipsPerPhrase) {
   EXPECT_FALSE(t->sawtoothGate.gate);
   EXPECT_TRUE(t->squareGate.gate);
 }
+
+TEST(Parameters, TypedDisplayTextsReadBack) {
+  TestInstrument t;
+  auto typed = [&](int index, const char* text, double& v) { return t->GetParam(index)->StringToValue(text, v); };
+  double v = -1.0;
+  ASSERT_TRUE(typed(65, "-6.0", v));
+  EXPECT_NEAR(v, std::pow(10.0, -6.0 / 20.0), 1e-15);
+  ASSERT_TRUE(typed(65, "-oo", v));
+  EXPECT_EQ(v, 0.0);
+  ASSERT_TRUE(typed(65, "12", v));
+  EXPECT_EQ(v, 1.0);  // clamped
+  ASSERT_TRUE(typed(5, "75:25", v));
+  EXPECT_DOUBLE_EQ(v, 0.25);
+  EXPECT_FALSE(typed(5, "left", v));
+  ASSERT_TRUE(typed(25, "4186", v));
+  EXPECT_NEAR(v, 13824.0 / 17280.0, 1e-12);
+  // Every display text of the cutoff reads back to a value that shows the same text.
+  for (double x = 0.0; x <= 1.0; x += 0.01) {
+    WDL_String shown, again;
+    t->GetParam(25)->GetDisplay(x, false, shown);
+    ASSERT_TRUE(typed(25, shown.Get(), v));
+    t->GetParam(25)->GetDisplay(v, false, again);
+    EXPECT_STREQ(shown.Get(), again.Get()) << x;
+  }
+  t.set(52, 1);
+  ASSERT_TRUE(typed(48, "1/16", v));
+  WDL_String shown;
+  t->GetParam(48)->GetDisplay(v, false, shown);
+  EXPECT_STREQ(shown.Get(), "1/16");
+  t.set(52, 0);
+  ASSERT_TRUE(typed(48, "0.25", v));
+  EXPECT_EQ(v, 0.25);
+}
