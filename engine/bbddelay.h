@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <memory>
 
 #include "ensemble.h"
@@ -37,11 +38,8 @@ public:
     if (N <= 0 || !bufL || !bufR || !(stepL_ > 0.0)) return;
     if (pingPongOn)
       processPingPong(s);
-    else {
-      if (!(stepR_ > 0.0)) return;
-      s.left = dry * s.left + wet * runLine(s.left, inL, outL, hInL, hOutL, bufL.get(), posL, phaseL, stepL_, recipL);
-      s.right = dry * s.right + wet * runLine(s.right, inR, outR, hInR, hOutR, bufR.get(), posR, phaseR, stepR_, recipR);
-    }
+    else if (stepR_ > 0.0)
+      processSideBySide(s);
   }
 
   int length() const { return N; }
@@ -66,57 +64,78 @@ private:
     h[2] = h[3];
     h[3] = v;
   }
-  static double clamp3(double r) { return r < -3.0 ? -3.0 : (r > 3.0 ? 3.0 : r); }
-  int readPos(int pos) const {
-    const int p = pos + readOff;
-    return p >= N ? p - N : p;
+  // r limited to -3 ... 3 (NaN passes through); min/max compile to two
+  // branch-free instructions.
+  static double clamp3(double r) { return std::max(std::min(r, 3.0), -3.0); }
+
+  // A line's output at fraction t between its last two output values.
+  static double output(const History4& h, double t) {
+    return cubicInterpolate(h.value(0), h.value(1), h.value(2), h.value(3), t);
   }
 
-  double runLine(double x, LowPass& fin, LowPass& fout, double* hin, double* hout, double* buf, int& posRef,
-                 double& phaseRef, double step, double recip) {
-    push(hin, fin.process(x));
-    double phase = phaseRef;
-    int pos = posRef;
-    while (phase < 1.0) {
-      pos = pos > 0 ? pos - 1 : N - 1;
-      const double v = cubicInterpolate(hin[0], hin[1], hin[2], hin[3], phase);
-      const double r = fout.process(buf[readPos(pos)]);
-      push(hout, r);
-      buf[pos] = v + feedback * clamp3(r);
-      phase = phase + step;
-    }
-    phase = phase - 1.0;
-    phaseRef = phase;
-    posRef = pos;
-    return cubicInterpolate(hout[0], hout[1], hout[2], hout[3], 1.0 - phase * recip);
+  // A whole clock tick of a line that feeds back its own output.
+  static void tick(ClockedLane& l, int n, double fb) {
+    const double v = l.in.at(l.phase);
+    const double r = l.read(n);
+    l.buf[l.pos] = v + fb * clamp3(r);
+    l.phase = l.phase + l.step;
   }
 
-  void processPingPong(Signal& s) {
+  // Independent left and right lines. Their tick loops share nothing, so they
+  // run interleaved while both still tick, then each finishes on its own;
+  // every line's own operations keep their order.
+  VANTOREL_NO_SLP void processSideBySide(Signal& s) {
+    const int n = N, off = readOff;
+    const double fb = feedback;
     push(hInL, inL.process(s.left));
     push(hInR, inR.process(s.right));
-    double* const bl = bufL.get();
-    double* const br = bufR.get();
-    double phase = phaseL;
-    int pos = posL;
-    while (phase < 1.0) {
-      pos = pos > 0 ? pos - 1 : N - 1;
-      const double vL = cubicInterpolate(hInL[0], hInL[1], hInL[2], hInL[3], phase);
-      const double vR = cubicInterpolate(hInR[0], hInR[1], hInR[2], hInR[3], phase);
-      const int rp = readPos(pos);
-      const double rL = outL.process(bl[rp]);
-      const double rR = outR.process(br[rp]);
-      push(hOutL, rL);
-      push(hOutR, rR);
-      bl[pos] = vL + feedback * clamp3(rR);
-      br[pos] = vR + feedback * clamp3(rL);
-      phase = phase + stepL_;
+    ClockedLane a(outL, hInL, hOutL, bufL.get(), n, off, posL, phaseL, stepL_);
+    ClockedLane b(outR, hInR, hOutR, bufR.get(), n, off, posR, phaseR, stepR_);
+    while (a.phase < 1.0 && b.phase < 1.0) {
+      tick(a, n, fb);
+      tick(b, n, fb);
     }
-    phase = phase - 1.0;
-    phaseL = phase;
-    posL = pos;
-    const double t = 1.0 - phase * recipL;
-    const double pL = cubicInterpolate(hOutL[0], hOutL[1], hOutL[2], hOutL[3], t);
-    const double pR = cubicInterpolate(hOutR[0], hOutR[1], hOutR[2], hOutR[3], t);
+    while (a.phase < 1.0) tick(a, n, fb);
+    while (b.phase < 1.0) tick(b, n, fb);
+    a.phase = a.phase - 1.0;
+    b.phase = b.phase - 1.0;
+    a.store(outL, hOutL);
+    b.store(outR, hOutR);
+    posL = a.pos;
+    posR = b.pos;
+    phaseL = a.phase;
+    phaseR = b.phase;
+    const double yL = output(hOutL, 1.0 - a.phase * recipL);
+    const double yR = output(hOutR, 1.0 - b.phase * recipR);
+    s.left = dry * s.left + wet * yL;
+    s.right = dry * s.right + wet * yR;
+  }
+
+  // Cross-coupled lines on one clock (the left one's), outputs swapped.
+  VANTOREL_NO_SLP void processPingPong(Signal& s) {
+    const int n = N, off = readOff;
+    const double fb = feedback;
+    push(hInL, inL.process(s.left));
+    push(hInR, inR.process(s.right));
+    ClockedLane a(outL, hInL, hOutL, bufL.get(), n, off, posL, phaseL, stepL_);
+    ClockedLane b(outR, hInR, hOutR, bufR.get(), n, off, posL, phaseL, stepL_);
+    while (a.phase < 1.0) {
+      const double vL = a.in.at(a.phase);
+      const double vR = b.in.at(a.phase);
+      const double rL = a.read(n);
+      const double rR = b.read(n);
+      a.buf[a.pos] = vL + fb * clamp3(rR);
+      b.buf[b.pos] = vR + fb * clamp3(rL);
+      a.phase = a.phase + a.step;
+    }
+    a.phase = a.phase - 1.0;
+    a.store(outL, hOutL);
+    b.store(outR, hOutR);
+    phaseL = a.phase;
+    posL = a.pos;
+    const double t = 1.0 - a.phase * recipL;
+    const double pL = output(hOutL, t);
+    const double pR = output(hOutR, t);
     s.left = dry * s.left + wet * pR;
     s.right = dry * s.right + wet * pL;
   }
@@ -124,8 +143,7 @@ private:
   LowPass inL, inR, outL, outR;
   double hInL[4] = {0.0, 0.0, 0.0, 0.0};
   double hInR[4] = {0.0, 0.0, 0.0, 0.0};
-  double hOutL[4] = {0.0, 0.0, 0.0, 0.0};
-  double hOutR[4] = {0.0, 0.0, 0.0, 0.0};
+  History4 hOutL, hOutR;
   std::unique_ptr<double[]> bufL, bufR;
   int N = 0;
   int posL = 0, posR = 0;

@@ -54,7 +54,7 @@ void Ensemble::emptyLines() {
     l.in.clear();
     l.out.clear();
     std::fill(std::begin(l.h), std::end(l.h), 0.0);
-    std::fill(std::begin(l.o), std::end(l.o), 0.0);
+    l.o.clear();
   }
 }
 

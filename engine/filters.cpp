@@ -1,5 +1,7 @@
 #include "filters.h"
 
+double LowPass::badSample() { return 0.0; }
+
 void LowPass::setSampleRate(double rate) {
   fs = rate;
   Q = 0.7071067811865476;

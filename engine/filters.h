@@ -12,20 +12,51 @@ public:
   void calcCoeffs();
   void clear() { x1 = x2 = y1 = y2 = 0.0; }
 
-  // A NaN or infinite input or result counts as 0, so one bad sample cannot lock
-  // the section into NaN or +-inf for ever.
+  // Coefficients and recursion state, for loops that keep a filter in
+  // registers: copy them out, run step(), put the state back.
+  struct Coeffs {
+    double b0, b1, a1, a2;
+  };
+  struct State {
+    double x1, x2, y1, y2;
+  };
+  Coeffs coeffs() const { return {b0, b1, a1, a2}; }
+  State state() const { return {x1, x2, y1, y2}; }
+  void setState(const State& s) {
+    x1 = s.x1;
+    x2 = s.x2;
+    y1 = s.y1;
+    y2 = s.y2;
+  }
+
+  // One sample. A NaN or infinite input or result counts as 0, so one bad
+  // sample cannot lock the section into NaN or +-inf for ever.
+  static double step(const Coeffs& c, State& s, double x) {
+    if (!std::isfinite(x)) [[unlikely]]
+      x = badSample();
+    double y = c.b0 * (x + s.x2) + c.b1 * s.x1 + c.a1 * s.y1 + c.a2 * s.y2;
+    // A (predicted) branch rather than a select keeps the check off the
+    // recursion's dependency chain; the out-of-line call keeps the compiler
+    // from turning it into a select.
+    if (!std::isfinite(y)) [[unlikely]]
+      y = badSample();
+    s.x2 = s.x1;
+    s.x1 = x;
+    s.y2 = s.y1;
+    s.y1 = y;
+    return y;
+  }
+
   double process(double x) {
-    if (!std::isfinite(x)) x = 0.0;
-    double y = b0 * (x + x2) + b1 * x1 + a1 * y1 + a2 * y2;
-    if (!std::isfinite(y)) y = 0.0;
-    x2 = x1;
-    x1 = x;
-    y2 = y1;
-    y1 = y;
+    State s{x1, x2, y1, y2};
+    const double y = step(Coeffs{b0, b1, a1, a2}, s, x);
+    setState(s);
     return y;
   }
 
 private:
+  [[gnu::noinline, gnu::cold]] static double badSample();  // returns 0
+
   double w = 0.0;
   double Q = 0.7071067811865476;
   double fs = 44100.0;

@@ -13,9 +13,25 @@ namespace {
 alignas(64) double square[OscBank::waveSets][OscBank::waveLength];
 std::once_flag squareOnce;
 
-// Silence for a bank that has not been given a sample rate yet.
-const OscBank::RateTables silentRates = {};
+// One silent cycle: read by footages out of range and by a bank that has not
+// been given a sample rate yet.
 const double silentWave[OscBank::waveLength] = {};
+
+// Every key reads the silent cycle.
+void silenceKeys(OscBank::RateTables& t) {
+  for (auto& byKey : t.keyRead)
+    for (OscBank::KeyRead& r : byKey) r = {{silentWave, silentWave, silentWave, silentWave}, {16, 16, 16, 16}, 0};
+}
+
+// The tables of a bank that has not been given a sample rate yet: silence.
+const OscBank::RateTables& silentRates() {
+  static const OscBank::RateTables* const t = [] {
+    auto* fresh = new OscBank::RateTables{};
+    silenceKeys(*fresh);
+    return fresh;
+  }();
+  return *t;
+}
 
 void buildSquare() {
   std::vector<double> s(OscBank::waveLength);
@@ -58,6 +74,25 @@ void buildRates(OscBank::RateTables& t, double fs) {
     }
     t.midiNote2WaveSet[n] = k < 21 ? k : 21;
   }
+  // Read info per key: key < 12 and keys whose lowest footage lies above note 127
+  // stay silent; footages above note 127 or below note 21 read silence.
+  silenceKeys(t);
+  for (int oct = 0; oct < 2; ++oct) {
+    for (int key = 12; key < 256; ++key) {
+      const int n = oct ? key - 12 : key;
+      if (n > 127) continue;
+      OscBank::KeyRead& r = t.keyRead[oct][key];
+      r.pitchClass = static_cast<uint8_t>(OscBank::noteKey[n]);
+      for (int f = 0; f < 4; ++f) {
+        const int m = n + 12 * f;
+        if (m > 127) break;
+        if (m >= 21) {
+          r.wave[f] = square[t.midiNote2WaveSet[m]];
+          r.down[f] = static_cast<uint8_t>(16 - OscBank::noteOctave[m]);
+        }
+      }
+    }
+  }
 }
 
 // One immutable table set per sample rate in use, shared by all banks of the
@@ -85,7 +120,7 @@ std::shared_ptr<const OscBank::RateTables> acquireRates(double fs) {
 
 }  // namespace
 
-OscBank::OscBank() : phase{}, increment{}, rates(&silentRates), waves(silentWave) {}
+OscBank::OscBank() : phase{}, increment{}, rates(&silentRates()) {}
 
 const double* OscBank::squareWave(int p) {
   std::call_once(squareOnce, buildSquare);
@@ -93,8 +128,7 @@ const double* OscBank::squareWave(int p) {
 }
 
 void OscBank::setSampleRate(double fs) {
-  std::call_once(squareOnce, buildSquare);
-  waves = square[0];
+  std::call_once(squareOnce, buildSquare);  // the rate tables point into it
   if (fs != rate || !tables) {
     rate = fs;
     tables = acquireRates(fs);

@@ -10,10 +10,24 @@
 // phase-locked; each footage reads a band-limited square chosen by pitch.
 class OscBank {
 public:
+  // Where one key reads its four footages: the pitch class whose phase it
+  // uses, and per footage the wave set to read (a silent cycle for a footage
+  // out of range) and the right shift that takes the table index from the
+  // phase. A footage of octave o reads the top 12 bits of the 28-bit phase
+  // times 2^o, that is ((phase << o) >> 16) & 4095; as the bits that the left
+  // shift pushes out of 32 bits are never among those 12, this is the same as
+  // (phase >> (16 - o)) & 4095, one shift fewer.
+  struct KeyRead {
+    const double* wave[4];
+    uint8_t down[4];
+    uint8_t pitchClass;
+  };
+
   // Tables that depend on the sample rate; shared, immutable, one set per rate.
   struct RateTables {
     int32_t freq2PhInc[17281];     // phase increment per 1/128 semitone from MIDI note 0
     int32_t midiNote2WaveSet[128]; // wave set per MIDI note
+    KeyRead keyRead[2][256];       // per octave flag (clear, set) and key
   };
 
   static constexpr int waveSets = 22;
@@ -28,21 +42,10 @@ public:
 
   // The key's footages 16', 8', 4', 2' at the current phases (0 where out of range).
   std::array<double, 4> process(unsigned char key) const {
-    std::array<double, 4> out = {0.0, 0.0, 0.0, 0.0};
-    if (key < 12) return out;
-    const int n = octave ? key - 12 : key;
-    if (n > 127) return out;
-    const uint32_t ph = phase[noteKey[n]];
-    const int32_t* waveSet = rates->midiNote2WaveSet;
-    for (int f = 0; f < 4; ++f) {
-      const int m = n + 12 * f;
-      if (m > 127) break;
-      if (m >= 21) {
-        const uint32_t idx = ((ph << noteOctave[m]) >> 16) & 4095u;
-        out[f] = waves[waveSet[m] * waveLength + idx];
-      }
-    }
-    return out;
+    const KeyRead& r = rates->keyRead[octave ? 1 : 0][key];
+    const uint32_t ph = phase[r.pitchClass];
+    return {r.wave[0][(ph >> r.down[0]) & 4095u], r.wave[1][(ph >> r.down[1]) & 4095u],
+            r.wave[2][(ph >> r.down[2]) & 4095u], r.wave[3][(ph >> r.down[3]) & 4095u]};
   }
 
   void advance() {
@@ -79,6 +82,5 @@ public:
 private:
   double rate = 1.0;
   std::shared_ptr<const RateTables> tables;  // keeps this rate's set alive
-  const RateTables* rates;                   // hot-path view of `tables` (zeros until set up)
-  const double* waves;                       // square table (one silent cycle until set up)
+  const RateTables* rates;                   // hot-path view of `tables` (silence until set up)
 };

@@ -49,6 +49,8 @@ std::shared_ptr<const VCF::RateTables> acquireRates(double fs) {
 
 }  // namespace
 
+double VCF::restart() { return 0.0; }
+
 VCF::VCF() : index(std::numeric_limits<double>::quiet_NaN()) {
   tables = acquireRates(fs);
   rates = tables.get();

@@ -28,34 +28,59 @@ public:
   void setSampleRate(double fs);
   void setResonance(double r);
 
+  // Intermediate values of one sample between the two halves of process().
+  struct Pending {
+    double in, a1, a2, a3, a4, u;
+  };
+
   double process(double in, double cv) {
-    const double i = std::round(cv * 17281.0);
+    Pending p;
+    const double out = estimate(in, cv, p);
+    advance(p);
+    return out;
+  }
+
+  // process() in two halves, so that callers can run several filters side by
+  // side (all estimates, then all advances) and overlap their recursions.
+  // estimate() returns the output; advance() must follow before the next sample.
+  double estimate(double in, double cv, Pending& p) {
+    const double i = roundHalfAway(cv * 17281.0);
     if (!(i == index)) recompute(i);  // coefficients are cached against the index
 
-    // A state spoilt by a NaN or infinite sample restarts from 0.
-    const double a1 = std::isfinite(s1) ? s1 + d : 0.0;
-    const double a2 = std::isfinite(s2) ? s2 + d : 0.0;
-    const double a3 = std::isfinite(s3) ? s3 + d : 0.0;
-    const double a4 = std::isfinite(s4) ? s4 + d : 0.0;
+    // A state spoilt by a NaN or infinite sample restarts from 0. The checks
+    // are a (predicted) branch, which keeps them off the recursion's chain: a
+    // finite sum of the four states means all four are finite; otherwise (or
+    // if only the sum overflowed) each state is looked at on its own.
+    double a1 = s1 + d, a2 = s2 + d, a3 = s3 + d, a4 = s4 + d;
+    if (!std::isfinite(s1 + s2 + s3 + s4)) [[unlikely]] {
+      a1 = std::isfinite(s1) ? a1 : restart();
+      a2 = std::isfinite(s2) ? a2 : restart();
+      a3 = std::isfinite(s3) ? a3 : restart();
+      a4 = std::isfinite(s4) ? a4 : restart();
+    }
     d = -d;
 
     const double S = ((a1 * G + a2) * G + a3) * G + a4;
     const double u = (G4 * in + S) * norm;  // linear estimate of the last stage
-    const double h = clamp(u);
+    p = {in, a1, a2, a3, a4, u};
+    return u * C;
+  }
 
-    const double t1 = G * (in - K * h);
-    const double y1 = a1 + t1;
+  // Runs the four stages with the saturated feedback of the estimate.
+  void advance(const Pending& p) {
+    const double h = clamp(p.u);
+    const double t1 = G * (p.in - K * h);
+    const double y1 = p.a1 + t1;
     s1 = t1 - B * y1;
     const double t2 = G * y1;
-    const double y2 = a2 + t2;
+    const double y2 = p.a2 + t2;
     s2 = t2 - B * y2;
     const double t3 = G * y2;
-    const double y3 = a3 + t3;
+    const double y3 = p.a3 + t3;
     s3 = t3 - B * y3;
     const double t4 = G * y3;
-    const double y4 = a4 + t4;
+    const double y4 = p.a4 + t4;
     s4 = t4 - B * y4;
-    return u * C;
   }
 
   double sampleRate() const { return fs; }
@@ -69,7 +94,26 @@ public:
   unsigned long recomputations() const { return recomputeCount; }
   const RateTables& rateTables() const { return *rates; }
 
+  // std::round (halves away from zero) without the library call: exact for
+  // every finite value below 2^52 in magnitude, where the truncation and the
+  // remainder are exact; larger values, infinities and NaN go to std::round.
+  static double roundHalfAway(double x) {
+    if (std::fabs(x) < 4503599627370496.0) {
+      const double t = static_cast<double>(static_cast<long long>(x));
+      const double f = x - t;
+      double r = t;
+      if (f >= 0.5)
+        r = t + 1.0;
+      else if (f <= -0.5)
+        r = t - 1.0;
+      return std::copysign(r, x);  // -0.4 rounds to -0, as std::round does
+    }
+    return std::round(x);
+  }
+
 private:
+  [[gnu::noinline, gnu::cold]] static double restart();  // returns 0
+
   void recompute(double i) {
     index = i;
     // NaN or out-of-range indices read the table's ends.

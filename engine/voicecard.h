@@ -25,6 +25,17 @@ public:
     return vcf.process(in, envAmount * e + cutoff + mod) * e;
   }
 
+  // process() in two halves for running the cards side by side: begin()
+  // returns the card's output, end() completes its filter's sample.
+  double begin(double in, double mod, VCF::Pending& p) {
+    if (!active) return 0.0;
+    const double e = env.getLevel();
+    return vcf.estimate(in, envAmount * e + cutoff + mod, p) * e;
+  }
+  void end(const VCF::Pending& p) {
+    if (active) vcf.advance(p);
+  }
+
   bool isActive() const { return active; }
   const ADSR& envelope() const { return env; }
   const VCF& filter() const { return vcf; }

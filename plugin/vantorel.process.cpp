@@ -1,5 +1,6 @@
 // MIDI intake, the block loop with its per-sample rendering, and the one-millisecond control tick.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -12,6 +13,13 @@ namespace {
 constexpr double K1 = 0.5641025641025641;   // 22/39
 constexpr double K2 = 0.2682926829268293;   // 11/41
 constexpr double K3 = 0.14666666666666667;  // 11/75
+
+// Voice card of each key: key mod 6.
+constexpr std::array<uint8_t, 256> cardOfKey = [] {
+  std::array<uint8_t, 256> t{};
+  for (int k = 0; k < 256; ++k) t[k] = static_cast<uint8_t>(k % 6);
+  return t;
+}();
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -165,7 +173,7 @@ void Vantorel::renderSegment(double* left, double* right, int n) {
           F2 += x2 + y2;
         }
         if (synthOn) {
-          const int c = k % 6;
+          const int c = cardOfKey[k];
           sawtoothSum[c] += (y16 + K1 * y8 + K2 * y4 + K3 * y2) + x16 + K1 * x8 + K2 * x4 + K3 * x2;
           squareSum[c] += (x16 + y16) + K2 * (x8 + y8);
         }
@@ -184,12 +192,21 @@ void Vantorel::renderSegment(double* left, double* right, int n) {
       for (VoiceCard& card : voiceCards) card.update();
 
       double synth = 0.0;
+      VCF::Pending pending[6];
+      bool cardsPending = false;
       if (synthOn) {
         const double mod = lfoRouting == 1 ? modDepth * lfoValue : 0.0;
         const double sawLevel = sawtoothGate.level;
         const double squareLevel = squareGate.level;
+        // The cards' outputs come from the first halves of their filter steps;
+        // the second halves, which only prepare the next sample, run after the
+        // Organ and String sections, so that the six independent recursions
+        // overlap each other and that work.
+        double out[6];
         for (int k = 0; k < 6; ++k)
-          synth += voiceCards[k].process(sawLevel * sawtoothSum[k] + squareLevel * squareSum[k], mod);
+          out[k] = voiceCards[k].begin(sawLevel * sawtoothSum[k] + squareLevel * squareSum[k], mod, pending[k]);
+        cardsPending = true;
+        for (int k = 0; k < 6; ++k) synth += out[k];
         if (lfoRouting == 2) synth = synth * (1.0 - (lfoValue + 1.0) * modDepth);
       }
 
@@ -208,6 +225,9 @@ void Vantorel::renderSegment(double* left, double* right, int n) {
         const double e = ensemble.process(s);
         string = stringHP6.LP6::process(s * stringTimbre + 0.5 * e) * stringEnv.getLevel();
       }
+
+      if (cardsPending)
+        for (int k = 0; k < 6; ++k) voiceCards[k].end(pending[k]);
 
       const double synthL = synth * synthGain[0], synthR = synth * synthGain[1];
       const double organL = organ * organGain[0], organR = organ * organGain[1];
