@@ -1,12 +1,11 @@
 #include "oscbank.h"
 
-#include <bit>
 #include <cmath>
-#include <map>
 #include <mutex>
 #include <vector>
 
 #include "pitch.h"
+#include "ratecache.h"
 
 namespace {
 
@@ -95,28 +94,6 @@ void buildRates(OscBank::RateTables& t, double fs) {
   }
 }
 
-// One immutable table set per sample rate in use, shared by all banks of the
-// process and freed when the last bank at that rate lets go of it.
-std::shared_ptr<const OscBank::RateTables> acquireRates(double fs) {
-  static std::mutex mutex;
-  static std::map<uint64_t, std::weak_ptr<const OscBank::RateTables>> cache;
-  const uint64_t key = std::bit_cast<uint64_t>(fs);
-  std::lock_guard<std::mutex> lock(mutex);
-  for (auto it = cache.begin(); it != cache.end();) {
-    if (it->second.expired())
-      it = cache.erase(it);
-    else
-      ++it;
-  }
-  if (auto it = cache.find(key); it != cache.end()) {
-    if (auto held = it->second.lock()) return held;
-  }
-  auto* fresh = new OscBank::RateTables;
-  buildRates(*fresh, fs);
-  std::shared_ptr<const OscBank::RateTables> shared(fresh);
-  cache[key] = shared;
-  return shared;
-}
 
 }  // namespace
 
@@ -131,7 +108,7 @@ void OscBank::setSampleRate(double fs) {
   std::call_once(squareOnce, buildSquare);  // the rate tables point into it
   if (fs != rate || !tables) {
     rate = fs;
-    tables = acquireRates(fs);
+    tables = acquireRateTables<OscBank::RateTables>(fs, buildRates);
     rates = tables.get();
   }
 }

@@ -138,7 +138,7 @@ private:
   double K = 0.0;
   double C = 0.0;
   double norm = 0.0;  // 1 / (1 + K * G^4)
-  double index;       // table index last used, unclamped; NaN forces a recomputation
+  double index;       // table index last used, unclamped; -1 after a reset or a new resonance
   double s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;
   double d = 1e-13;   // anti-denormal offset, alternating in sign
   unsigned long recomputeCount = 0;

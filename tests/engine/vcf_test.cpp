@@ -70,11 +70,15 @@ TEST(VCF, CoefficientsCachedAgainstTheIndex) {
   const double wLow = 8.176 * twoPi / 44100.0;
   EXPECT_DOUBLE_EQ(f.gain(), wLow / (wLow + 2.0));
 
-  // After a reset the first sample computes coefficients even if its index is -1.
+  // A reset holds index -1: any other index recomputes on the next sample, while a control value
+  // whose index is exactly -1 keeps the reset coefficients until the index moves.
   f.setSampleRate(44100.0);
-  f.process(1.0, -1.0 / 17281.0);
   EXPECT_EQ(f.heldIndex(), -1.0);
-  EXPECT_GT(f.gain(), 0.0);
+  f.process(1.0, -1.0 / 17281.0);
+  EXPECT_EQ(f.gain(), 0.0);
+  f.process(1.0, -2.0 / 17281.0);
+  EXPECT_EQ(f.heldIndex(), -2.0);
+  EXPECT_DOUBLE_EQ(f.gain(), wLow / (wLow + 2.0));
 }
 
 TEST(VCF, ZeroResonanceIsFourBilinearOnePoles) {
