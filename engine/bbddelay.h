@@ -5,6 +5,7 @@
 
 #include "ensemble.h"
 #include "filters.h"
+#include "hotloop.h"
 #include "lfo.h"
 #include "signal.h"
 

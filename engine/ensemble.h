@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "filters.h"
+#include "hotloop.h"
 #include "lfo.h"
-#include "signal.h"
 
 // Four-point Catmull-Rom cubic between y1 and y2, with its coefficients
 // computed once for a set of four values that is read at several fractions.
