@@ -86,6 +86,12 @@ struct Wav {
   SF_INFO info{};
   std::vector<double> samples;  // interleaved
   double peak = 0.0;
+  // The last frame at -100 dBFS or above in either channel; -1 if there is none.
+  int64_t lastLoud() const {
+    for (int64_t i = static_cast<int64_t>(samples.size()) - 1; i >= 0; --i)
+      if (std::fabs(samples[i]) >= 1e-5) return i / info.channels;
+    return -1;
+  }
   double rms(double from, double to) const {
     const int64_t a = static_cast<int64_t>(from * info.samplerate), b = static_cast<int64_t>(to * info.samplerate);
     double sum = 0.0;
@@ -176,6 +182,51 @@ TEST_F(Cli, LengthFormatAndBench) {
   EXPECT_EQ(w.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
 }
 
+TEST_F(Cli, OutputTypeFollowsTheFileName) {
+  spit(dir + "/chord.mid", chordFile());
+  const std::pair<const char*, int> cases[] = {{"take.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+                                               {"take.OGG", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+                                               {"take.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
+                                               {"take", SF_FORMAT_WAV | SF_FORMAT_PCM_24}};
+  for (const auto& [name, format] : cases) {
+    Result r = run({"chord.mid", "-r", "8000", "-l", "2", "-o", name});
+    ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+    Wav w;
+    ASSERT_TRUE(readWav(dir + "/" + name, w)) << name;
+    EXPECT_EQ(w.info.format, format) << name;
+    EXPECT_EQ(w.info.frames, 16000) << name;
+    EXPECT_GT(w.rms(0.6, 1.4), 0.01) << name;
+  }
+  expectError(run({"chord.mid", "-o", "take.mp3"}), 2, "unknown output file type '.mp3'");
+  expectError(run({"chord.mid", "-o", "take.flac", "--format", "f64"}), 2, "a FLAC file holds s16 or s24 samples");
+  EXPECT_NE(access((dir + "/take.mp3").c_str(), F_OK), 0);
+}
+
+TEST_F(Cli, LengthAutoEndsOneSecondAfterTheSoundHasDied) {
+  spit(dir + "/chord.mid", chordFile());  // the last event at 1.5 s
+  struct Case {
+    const char* what;
+    std::vector<std::string> settings;
+    double soundsPast;  // seconds: the tail lasts beyond this
+  };
+  const Case cases[] = {
+      {"long release", {"--set", "Envelope: Release=0.65"}, 4.5},  // where the default length would cut it
+      {"ping-pong delay", {"--set", "Delay: Mix=0.5", "--set", "Delay: Feedback=0.5", "--set", "Delay: Ping-Pong=On"},
+       4.5},
+      {"short release", {}, 1.5},  // well before the default's three seconds
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"chord.mid", "-r", "8000", "-b", "100", "--format", "f64", "-l", "auto"};
+    args.insert(args.end(), c.settings.begin(), c.settings.end());
+    Result r = run(args);
+    ASSERT_EQ(r.status, 0) << c.what << ": " << r.err;
+    Wav w;
+    ASSERT_TRUE(readWav(dir + "/chord.wav", w)) << c.what;
+    EXPECT_GT(w.lastLoud(), c.soundsPast * 8000) << c.what;
+    EXPECT_EQ(w.info.frames, w.lastLoud() + 1 + 8000) << c.what;  // one quiet second, no more
+  }
+}
+
 TEST_F(Cli, ListParamsShowsAllParametersAndTheSettings) {
   Result r = run({"--list-params", "--set", "3=0.5", "--set", "LFO: Routing=VCA", "--set", "Synth: Volume=7"});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -202,7 +253,7 @@ TEST_F(Cli, DemoRendersTheEmbeddedPieceFromAnyFolder) {
   Wav w;
   ASSERT_TRUE(readWav(dir + "/demo.wav", w));
   EXPECT_EQ(w.info.samplerate, 48000);
-  EXPECT_EQ(w.info.frames, render::samplePosition(demo.lastEventSeconds() + 3.0, 48000));
+  EXPECT_EQ(w.info.frames, render::samplePosition(demo.lastEventTime().plusSeconds(3), 48000));
   // Every passage sounds, the tail fades, and nothing clips.
   const double bar = 4 * 60.0 / demo.firstTempoBpm;
   for (int passage = 0; passage < 3; ++passage)

@@ -67,10 +67,10 @@ TEST(Demo, SectionsComeInWhileNoKeyIsHeld) {
     const double quietFrom = c.seconds - 0.25;  // a little ahead: changes act at the start of their block
     std::array<int, 128> held{};
     for (const MidiEvent& e : f.events) {
-      if (e.seconds >= c.seconds - 1e-6) break;  // what starts with the change is not held before it
+      if (e.seconds() >= c.seconds - 1e-6) break;  // what starts with the change is not held before it
       if (isNoteOn(e)) ++held[e.data1];
       if (isNoteOff(e) && held[e.data1] > 0) --held[e.data1];
-      if (e.seconds >= quietFrom) {
+      if (e.seconds() >= quietFrom) {
         EXPECT_FALSE(isNoteOn(e)) << c.param << " at " << c.seconds;
       }
     }

@@ -82,8 +82,8 @@ TEST(MidiFile, RunningStatusAndVelocityZeroNoteOffs) {
     EXPECT_EQ(f.events[i].data2, expect[i][2]) << i;
   }
   // 480 ticks at the default 120 bpm are half a second; 16 more ticks are 1/60 s.
-  EXPECT_DOUBLE_EQ(f.events[2].seconds, 0.5);
-  EXPECT_DOUBLE_EQ(f.events[4].seconds, 0.5 + 16.0 / 960.0);
+  EXPECT_DOUBLE_EQ(f.events[2].seconds(), 0.5);
+  EXPECT_DOUBLE_EQ(f.events[4].seconds(), 0.5 + 16.0 / 960.0);
   EXPECT_EQ(f.firstTempoBpm, 0.0);
   EXPECT_EQ(f.ticksPerQuarter, 480);
 }
@@ -97,22 +97,24 @@ TEST(MidiFile, TempoChangesMidFileGiveSamplePositions) {
                           Bytes{0x60, 0x90, 0x40, 0x64}}))});
   const MidiFile f = parseOk(b);
   ASSERT_EQ(f.events.size(), 3u);
-  EXPECT_DOUBLE_EQ(f.events[0].seconds, 0.5);
-  EXPECT_DOUBLE_EQ(f.events[1].seconds, 1.25);
-  EXPECT_DOUBLE_EQ(f.events[2].seconds, 1.5 + 96 * 600000 / 480e6);  // 1.62 s
+  EXPECT_DOUBLE_EQ(f.events[0].seconds(), 0.5);
+  EXPECT_DOUBLE_EQ(f.events[1].seconds(), 1.25);
+  EXPECT_DOUBLE_EQ(f.events[2].seconds(), 1.5 + 96 * 600000 / 480e6);  // 1.62 s
   EXPECT_DOUBLE_EQ(f.firstTempoBpm, 120.0);
-  EXPECT_EQ(samplePosition(f.events[0].seconds, 44100), 22050);
-  EXPECT_EQ(samplePosition(f.events[1].seconds, 44100), 55125);
-  EXPECT_EQ(samplePosition(f.events[2].seconds, 44100), 71442);  // 71442.0
-  EXPECT_EQ(samplePosition(f.events[2].seconds, 48000), 77760);
+  EXPECT_EQ(samplePosition(f.events[0].time, 44100), 22050);
+  EXPECT_EQ(samplePosition(f.events[1].time, 44100), 55125);
+  EXPECT_EQ(samplePosition(f.events[2].time, 44100), 71442);  // 71442.0
+  EXPECT_EQ(samplePosition(f.events[2].time, 48000), 77760);
 }
 
 TEST(MidiFile, SamplePositionRoundsHalvesUp) {
-  EXPECT_EQ(samplePosition(0.25, 6), 2);   // 1.5
-  EXPECT_EQ(samplePosition(0.125, 4), 1);  // 0.5
-  EXPECT_EQ(samplePosition(0.1249, 4), 0);
-  EXPECT_EQ(samplePosition(0.0, 48000), 0);
-  EXPECT_EQ(samplePosition(1e300, 48000), int64_t{1} << 62);
+  EXPECT_EQ(samplePosition(ExactTime{1, 4}, 6), 2);  // 1.5
+  EXPECT_EQ(samplePosition(ExactTime{1, 8}, 4), 1);  // 0.5
+  EXPECT_EQ(samplePosition(ExactTime{1249, 10000}, 4), 0);
+  EXPECT_EQ(samplePosition(ExactTime{}, 48000), 0);
+  EXPECT_EQ(samplePosition(ExactTime{~static_cast<unsigned __int128>(0) / 3, 1}, 48000), int64_t{1} << 62);
+  EXPECT_EQ(samplePosition(0.25, 6.0), 2);  // approximate times round the same way
+  EXPECT_EQ(samplePosition(1e300, 48000.0), int64_t{1} << 62);
 }
 
 TEST(MidiFile, Format1MergesByTimeThenFileOrder) {
@@ -132,7 +134,7 @@ TEST(MidiFile, Format1MergesByTimeThenFileOrder) {
     EXPECT_EQ(f.events[i].data1, keys[i]) << i;
     EXPECT_EQ(f.events[i].tick, static_cast<uint64_t>(ticks[i])) << i;
   }
-  EXPECT_DOUBLE_EQ(f.events[5].seconds, 580 * 250000 / 480e6);
+  EXPECT_DOUBLE_EQ(f.events[5].seconds(), 580 * 250000 / 480e6);
   EXPECT_DOUBLE_EQ(f.firstTempoBpm, 240.0);
 }
 
@@ -174,12 +176,12 @@ TEST(MidiFile, SmpteDivisionIgnoresTempo) {
   EXPECT_EQ(f.framesPerSecond, 25);
   EXPECT_EQ(f.ticksPerFrame, 40);
   EXPECT_EQ(f.ticksPerQuarter, 0);
-  EXPECT_DOUBLE_EQ(f.events[0].seconds, 1.5);
+  EXPECT_DOUBLE_EQ(f.events[0].seconds(), 1.5);
   EXPECT_DOUBLE_EQ(f.firstTempoBpm, 240.0);
   // 29 stands for 30000/1001 (29.97) frames per second: 30000 frames last 1001 s.
   f = parseOk(smf::file(0, 0xE301, {smf::trackEnd({0x81, 0xEA, 0x30, 0x90, 0x3C, 0x64})}));
   ASSERT_EQ(f.events.size(), 1u);
-  EXPECT_NEAR(f.events[0].seconds, 1001.0, 1e-9);
+  EXPECT_NEAR(f.events[0].seconds(), 1001.0, 1e-9);
 }
 
 TEST(MidiFile, RejectsMalformedFilesWithAReason) {

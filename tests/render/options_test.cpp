@@ -30,9 +30,10 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_TRUE(o.midiPath.empty());
   EXPECT_EQ(o.rate, 48000);
   EXPECT_EQ(o.block, 512);
-  EXPECT_FALSE(o.hasLength);
+  EXPECT_EQ(o.lengthMode, LengthMode::kDefault);
   EXPECT_FALSE(o.hasTempo);
   EXPECT_EQ(o.format, SampleFormat::kS24);
+  EXPECT_EQ(o.container, Container::kWav);
 
   ASSERT_TRUE(parse({"-o", "a.wav", "-r", "44100", "-b", "100", "-l", "2.5", "--tempo", "93.5", "--format", "f64",
                      "--set", "3=0.7", "--set", "LFO: Routing=VCA", "--set=Organ: 2'=1", "--bench", "song.mid",
@@ -42,8 +43,8 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_EQ(o.outPath, "a.wav");
   EXPECT_EQ(o.rate, 44100);
   EXPECT_EQ(o.block, 100);
-  EXPECT_TRUE(o.hasLength);
-  EXPECT_DOUBLE_EQ(o.lengthSeconds, 2.5);
+  EXPECT_EQ(o.lengthMode, LengthMode::kGiven);
+  EXPECT_EQ(samplePosition(o.length, 44100), 110250);
   EXPECT_TRUE(o.hasTempo);
   EXPECT_DOUBLE_EQ(o.tempo, 93.5);
   EXPECT_EQ(o.format, SampleFormat::kF64);
@@ -58,12 +59,17 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_EQ(o.midiPath, "song.mid");
 
   // Long forms with '=', short forms with the value attached, and "--" before a file named like an option.
-  ASSERT_TRUE(parse({"--out=b.wav", "--rate=96000", "--block=64", "--length=0", "-oc.wav", "--", "-x.mid"}, o, e)) << e;
-  EXPECT_EQ(o.outPath, "c.wav");
+  ASSERT_TRUE(parse({"--out=b.wav", "--rate=96000", "--block=64", "--length=0", "-oc.FLAC", "--", "-x.mid"}, o, e))
+      << e;
+  EXPECT_EQ(o.outPath, "c.FLAC");
+  EXPECT_EQ(o.container, Container::kFlac);
   EXPECT_EQ(o.rate, 96000);
   EXPECT_EQ(o.block, 64);
-  EXPECT_EQ(o.lengthSeconds, 0.0);
+  EXPECT_EQ(samplePosition(o.length, 96000), 0);
   EXPECT_EQ(o.midiPath, "-x.mid");
+  ASSERT_TRUE(parse({"-l", "auto", "-o", "take.ogg"}, o, e)) << e;
+  EXPECT_EQ(o.lengthMode, LengthMode::kAuto);
+  EXPECT_EQ(o.container, Container::kOgg);
 
   // Help ends parsing: later mistakes do not matter.
   ASSERT_TRUE(parse({"-h", "--bogus"}, o, e));
@@ -91,6 +97,10 @@ TEST(Options, RejectsBadCommandLines) {
       {{"-l", "nan"}, "bad length"},
       {{"-l", "inf"}, "bad length"},
       {{"-l", "1e999"}, "bad length"},
+      {{"-l", "0x10"}, "bad length"},
+      {{"-l", "1e"}, "bad length"},
+      {{"-l", "1.0000000000000000000000000000001"}, "bad length"},  // beyond 30 digits
+      {{"-l", "Auto"}, "bad length 'Auto': expected seconds, 0 or more, or auto"},
       {{"--tempo", "0"}, "bad tempo"},
       {{"--tempo", "1001"}, "bad tempo"},
       {{"--format", "s32"}, "bad sample format 's32'"},
@@ -98,11 +108,28 @@ TEST(Options, RejectsBadCommandLines) {
       {{"--set", "=3"}, "expected INDEX=VALUE"},
       {{"--set", "3="}, "expected INDEX=VALUE"},
       {{"-o", ""}, "empty output file name"},
+      {{"-o", "x.mp3"}, "unknown output file type '.mp3': expected .wav, .flac, .ogg or .aiff"},
+      {{"-o", "x."}, "unknown output file type '.'"},
+      {{"-o", "x.flac", "--format", "f32"}, "a FLAC file holds s16 or s24 samples, not f32"},
+      {{"--format", "s16", "-o", "x.ogg"}, "--format does not apply to an Ogg Vorbis file ('x.ogg')"},
       {{"a.mid", "b.mid"}, "more than one MIDI file"},
   };
   for (const auto& [args, reason] : cases) {
     const std::string e = parseError(args);
     EXPECT_NE(e.find(reason), std::string::npos) << args[0] << ": " << e;
+  }
+}
+
+TEST(Options, LengthsAreExactDecimalSeconds) {
+  const std::pair<const char*, int64_t> cases[] = {
+      {"0.35", 7718},  // 7717.5, which doubles put below the half
+      {"00.3500", 7718}, {"+35e-2", 7718}, {"2.5", 55125}, {"1.5E1", 330750},
+      {"0.001", 22},     {"5e-30", 0},     {"1e30", int64_t{1} << 62},
+  };
+  for (const auto& [text, position] : cases) {
+    ExactTime t;
+    ASSERT_TRUE(parseSeconds(text, t)) << text;
+    EXPECT_EQ(samplePosition(t, 22050), position) << text;
   }
 }
 
@@ -115,6 +142,15 @@ TEST(Options, DefaultOutputPath) {
   EXPECT_EQ(defaultOutputPath("a.b.mid"), "a.b.wav");
   // The input is never the output.
   EXPECT_EQ(defaultOutputPath("take.wav"), "take.wav.wav");
+
+  const std::pair<const char*, Container> types[] = {{"a.wav", Container::kWav},     {"a.flac", Container::kFlac},
+                                                     {"A.OGG", Container::kOgg},     {"v2.x/a.Aiff", Container::kAiff},
+                                                     {"dir.v2/take", Container::kWav}, {"dir/.flac", Container::kWav}};
+  for (const auto& [path, type] : types) {
+    Container c = type == Container::kOgg ? Container::kWav : Container::kOgg;  // anything but the answer
+    EXPECT_TRUE(containerForPath(path, c)) << path;
+    EXPECT_EQ(c, type) << path;
+  }
 }
 
 TEST(Options, ResolvesSettingsByIndexNameAndText) {

@@ -14,6 +14,13 @@ inline Bytes be(uint32_t v, int n) {
   return b;
 }
 
+// Variable-length number.
+inline Bytes vlq(uint32_t v) {
+  Bytes b{static_cast<uint8_t>(v & 0x7F)};
+  for (v >>= 7; v; v >>= 7) b.insert(b.begin(), static_cast<uint8_t>(0x80 | (v & 0x7F)));
+  return b;
+}
+
 inline Bytes cat(std::initializer_list<Bytes> parts) {
   Bytes out;
   for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());

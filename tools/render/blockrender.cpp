@@ -1,18 +1,19 @@
 #include "blockrender.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace render {
 
-std::vector<ScheduledEvent> scheduleEvents(const MidiFile& file, double rate) {
+std::vector<ScheduledEvent> scheduleEvents(const MidiFile& file, int rate) {
   std::vector<ScheduledEvent> out;
   out.reserve(file.events.size());
-  for (const MidiEvent& e : file.events) out.push_back({samplePosition(e.seconds, rate), e.status, e.data1, e.data2});
+  for (const MidiEvent& e : file.events) out.push_back({samplePosition(e.time, rate), e.status, e.data1, e.data2});
   return out;
 }
 
-int64_t defaultLength(const MidiFile& file, double rate) {
-  return samplePosition(file.lastEventSeconds() + 3.0, rate);
+int64_t defaultLength(const MidiFile& file, int rate) {
+  return samplePosition(file.lastEventTime().plusSeconds(3), rate);
 }
 
 bool renderBlocks(const std::vector<ScheduledEvent>& events, int64_t frames, int blockSize, BlockTarget& target) {
@@ -27,8 +28,27 @@ bool renderBlocks(const std::vector<ScheduledEvent>& events, int64_t frames, int
       ++next;
     }
     if (!target.process(start, n)) return false;
+    if (target.finished()) break;
   }
   return true;
+}
+
+SilenceEnd::SilenceEnd(int64_t lastEvent, int rate)
+    : mQuietFrom(lastEvent),
+      mQuietLength(int64_t{kQuietSeconds} * rate),
+      mLimit(lastEvent + int64_t{kMaxTailSeconds} * rate) {}
+
+int SilenceEnd::keep(int64_t start, const double* left, const double* right, int n) {
+  for (int i = 0; i < n; ++i) {
+    if (start + i >= end()) {
+      mReached = true;
+      return i;
+    }
+    const bool quiet = std::fabs(left[i]) < kSilence && std::fabs(right[i]) < kSilence;
+    if (!quiet) mQuietFrom = std::max(mQuietFrom, start + i + 1);
+  }
+  if (start + n >= end()) mReached = true;
+  return n;
 }
 
 ProgressBar::ProgressBar(FILE* out, bool enabled, int64_t total, double rate)

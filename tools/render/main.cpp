@@ -1,20 +1,21 @@
-// vantorel-render: plays a Standard MIDI File (or the built-in demo) through the instrument and writes a
-// WAV file, driving the instrument with the same calls a host makes.
+// vantorel-render: plays a Standard MIDI File (or the built-in demo) through the instrument and writes an
+// audio file, driving the instrument with the same calls a host makes.
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "audiowriter.h"
 #include "blockrender.h"
 #include "demo.h"
 #include "midifile.h"
 #include "options.h"
 #include "vantorel.h"
-#include "wavwriter.h"
 
 namespace {
 
@@ -61,6 +62,18 @@ void listParams(const Vantorel& plug) {
   }
 }
 
+std::string tooLongMessage(const Options& opt, int64_t frames) {
+  const char* why = opt.lengthMode == LengthMode::kGiven ? ""
+                    : opt.lengthMode == LengthMode::kAuto ? " (the MIDI file's last event plus up to 60 s)"
+                                                          : " (the MIDI file's last event plus 3 s)";
+  const std::string in = opt.container == Container::kOgg ? "" : std::string(" in ") + formatName(opt.format);
+  char msg[256];
+  std::snprintf(msg, sizeof msg, "a render of %.1f s at %d Hz%s is too long for %s %s file%s",
+                static_cast<double>(frames) / opt.rate, opt.rate, in.c_str(),
+                opt.container == Container::kAiff ? "an" : "a", containerName(opt.container), why);
+  return msg;
+}
+
 // A demo parameter change at its sample position.
 struct ParamChange {
   int64_t pos;
@@ -71,8 +84,9 @@ struct ParamChange {
 // The instrument and the output file behind the block loop.
 class Session : public BlockTarget {
 public:
-  Session(Vantorel& plug, WavWriter& wav, int blockSize, ProgressBar& progress)
-      : mPlug(plug), mWav(wav), mLeft(blockSize), mRight(blockSize), mProgress(progress) {
+  // With a silence end, the render stops where it says; without, it runs to the loop's full length.
+  Session(Vantorel& plug, AudioWriter& out, int blockSize, ProgressBar& progress, SilenceEnd* silenceEnd)
+      : mPlug(plug), mOut(out), mLeft(blockSize), mRight(blockSize), mProgress(progress), mSilenceEnd(silenceEnd) {
     mOutputs[0] = mLeft.data();
     mOutputs[1] = mRight.data();
   }
@@ -80,6 +94,7 @@ public:
   // Demo changes after the start, each applied before the block that contains its time.
   std::vector<ParamChange> changes;
   double processSeconds = 0.0;
+  int64_t written = 0;  // frames
   std::string error;
 
   void beginBlock(int64_t start, int n) override {
@@ -97,19 +112,23 @@ public:
     const auto t0 = Clock::now();
     mPlug.ProcessBlock(nullptr, mOutputs, n);
     processSeconds += Seconds(Clock::now() - t0).count();
-    if (!mWav.write(mLeft.data(), mRight.data(), n, error)) return false;
+    const int keep = mSilenceEnd ? mSilenceEnd->keep(start, mLeft.data(), mRight.data(), n) : n;
+    if (!mOut.write(mLeft.data(), mRight.data(), keep, error)) return false;
+    written += keep;
     mProgress.update(start + n);
     return true;
   }
+  bool finished() const override { return mSilenceEnd && mSilenceEnd->reached(); }
 
 private:
   using Clock = std::chrono::steady_clock;
   using Seconds = std::chrono::duration<double>;
   Vantorel& mPlug;
-  WavWriter& mWav;
+  AudioWriter& mOut;
   std::vector<double> mLeft, mRight;
   double* mOutputs[2];
   ProgressBar& mProgress;
+  SilenceEnd* mSilenceEnd;
   size_t mNextChange = 0;
 };
 
@@ -166,35 +185,36 @@ int run(int argc, char** argv) {
 
   plug->SetTempo(opt.hasTempo ? opt.tempo : midi.firstTempoBpm > 0.0 ? midi.firstTempoBpm : 120.0);
 
-  const int64_t frames = opt.hasLength ? samplePosition(opt.lengthSeconds, rate) : defaultLength(midi, rate);
-  if (!fitsInWav(frames, opt.format)) {
-    char msg[160];
-    std::snprintf(msg, sizeof msg, "a render of %.1f s at %d Hz in %s is too long for a WAV file%s",
-                  static_cast<double>(frames) / rate, opt.rate, formatName(opt.format),
-                  opt.hasLength ? "" : " (the MIDI file's last event plus 3 s)");
-    return fail(opt.hasLength ? 2 : 1, msg);
-  }
+  const std::vector<ScheduledEvent> events = scheduleEvents(midi, opt.rate);
+  std::optional<SilenceEnd> silenceEnd;
+  if (opt.lengthMode == LengthMode::kAuto) silenceEnd.emplace(events.empty() ? 0 : events.back().pos, opt.rate);
+  // The loop's full length; an automatic one ends earlier once the sound has died.
+  const int64_t frames = opt.lengthMode == LengthMode::kGiven ? samplePosition(opt.length, opt.rate)
+                         : silenceEnd                         ? silenceEnd->limit()
+                                                              : defaultLength(midi, opt.rate);
+  if (!fitsInFile(frames, opt.container, opt.format))
+    return fail(opt.lengthMode == LengthMode::kGiven ? 2 : 1, tooLongMessage(opt, frames));
 
   const std::string outPath = opt.outPath.empty() ? defaultOutputPath(opt.midiPath) : opt.outPath;
-  WavWriter wav;
-  if (!wav.open(outPath, opt.rate, opt.format, error)) return fail(1, error);
+  AudioWriter out;
+  if (!out.open(outPath, opt.rate, opt.container, opt.format, error)) return fail(1, error);
 
   ProgressBar progress(stderr, isatty(STDERR_FILENO) != 0, frames, rate);
-  Session session(*plug, wav, opt.block, progress);
+  Session session(*plug, out, opt.block, progress, silenceEnd ? &*silenceEnd : nullptr);
   session.changes = std::move(laterChanges);
-  if (!renderBlocks(scheduleEvents(midi, rate), frames, opt.block, session)) {
+  if (!renderBlocks(events, frames, opt.block, session)) {
     progress.stop();
-    wav.discard();
+    out.discard();
     return fail(1, session.error);
   }
   progress.finish();
-  if (!wav.close(error)) {
-    wav.discard();
+  if (!out.close(error)) {
+    out.discard();
     return fail(1, error);
   }
 
   if (opt.bench) {
-    const double rendered = static_cast<double>(frames) / rate;
+    const double rendered = static_cast<double>(session.written) / rate;
     const double wall = session.processSeconds;
     std::printf("rendered %.3f s of audio in %.4f s wall: %.1fx real time\n", rendered, wall,
                 wall > 0.0 ? rendered / wall : 0.0);

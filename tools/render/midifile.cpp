@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -236,13 +235,16 @@ bool parseMidi(const uint8_t* data, size_t size, MidiFile& out, std::string& err
   }
   std::stable_sort(raw.begin(), raw.end(), [](const RawEvent& a, const RawEvent& b) { return a.tick < b.tick; });
 
-  // Through the tempo map. Microseconds times ticks-per-quarter are summed exactly, so the time of an
-  // event does not depend on how many tempo changes precede it.
+  // Through the tempo map, exactly: with ticks per quarter, a time is the sum of ticks times microseconds
+  // per quarter over ticks-per-quarter * 10^6 units per second; with SMPTE timing, ticks over ticks per
+  // second (29 stands for 30000/1001 frames per second, so its ticks count 1001 units each).
   unsigned __int128 acc = 0;
   uint64_t lastTick = 0;
   uint32_t tempo = kDefaultTempo;
-  const double smpteTicksPerSecond =
-      out.framesPerSecond == 29 ? 30000.0 / 1001.0 * out.ticksPerFrame : double(out.framesPerSecond) * out.ticksPerFrame;
+  const bool dropFrame = out.framesPerSecond == 29;
+  const uint64_t unitsPerSecond = out.ticksPerQuarter ? uint64_t(out.ticksPerQuarter) * 1000000u
+                                  : dropFrame         ? uint64_t(30000) * out.ticksPerFrame
+                                                      : uint64_t(out.framesPerSecond) * out.ticksPerFrame;
   for (const RawEvent& e : raw) {
     acc += static_cast<unsigned __int128>(e.tick - lastTick) * tempo;
     lastTick = e.tick;
@@ -253,8 +255,8 @@ bool parseMidi(const uint8_t* data, size_t size, MidiFile& out, std::string& err
     }
     MidiEvent m;
     m.tick = e.tick;
-    m.seconds = out.ticksPerQuarter ? static_cast<double>(acc) / (out.ticksPerQuarter * 1e6)
-                                    : static_cast<double>(e.tick) / smpteTicksPerSecond;
+    m.time.units = out.ticksPerQuarter ? acc : static_cast<unsigned __int128>(e.tick) * (dropFrame ? 1001 : 1);
+    m.time.unitsPerSecond = unitsPerSecond;
     m.status = e.status;
     m.data1 = e.data1;
     m.data2 = e.data2;
@@ -289,13 +291,6 @@ bool loadMidiFile(const std::string& path, MidiFile& out, std::string& error) {
     return false;
   }
   return true;
-}
-
-int64_t samplePosition(double seconds, double rate) {
-  const double p = std::floor(seconds * rate + 0.5);
-  constexpr double kLimit = 4611686018427387904.0;  // 2^62
-  if (!(p < kLimit)) return static_cast<int64_t>(kLimit);
-  return p < 0 ? 0 : static_cast<int64_t>(p);
 }
 
 }  // namespace render

@@ -5,13 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "sampletime.h"
+
 namespace render {
 
 // One channel message (status 0x80 ... 0xEF) of a Standard MIDI File with its time.
 struct MidiEvent {
   uint64_t tick = 0;
-  double seconds = 0.0;
+  ExactTime time;  // through the tempo map
   uint8_t status = 0, data1 = 0, data2 = 0;
+
+  double seconds() const { return time.seconds(); }
 };
 
 // A Standard MIDI File (format 0 or 1) reduced to what the renderer plays: the channel messages of all
@@ -26,7 +30,8 @@ struct MidiFile {
   std::vector<MidiEvent> events;
   double firstTempoBpm = 0.0;  // the earliest tempo event, 0 if the file has none
 
-  double lastEventSeconds() const { return events.empty() ? 0.0 : events.back().seconds; }
+  ExactTime lastEventTime() const { return events.empty() ? ExactTime{} : events.back().time; }
+  double lastEventSeconds() const { return lastEventTime().seconds(); }
 };
 
 // Files larger than this are refused rather than read.
@@ -36,8 +41,5 @@ constexpr size_t kMaxMidiFileSize = 64u << 20;
 bool parseMidi(const uint8_t* data, size_t size, MidiFile& out, std::string& error);
 // Reads and parses a file; the reason names what went wrong (missing file, read error, malformed content).
 bool loadMidiFile(const std::string& path, MidiFile& out, std::string& error);
-
-// Sample position of a time: floor(seconds * rate + 0.5), limited to 2^62 for absurdly late times.
-int64_t samplePosition(double seconds, double rate);
 
 }  // namespace render

@@ -1,25 +1,31 @@
 #include "options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace render {
 
 const char* usageText() {
   return "Usage: vantorel-render [options] [MIDI_FILE]\n"
-         "Renders a Standard MIDI File (format 0 or 1) with the Vantorel instrument to a stereo WAV file.\n"
+         "Renders a Standard MIDI File (format 0 or 1) with the Vantorel instrument to a stereo audio file.\n"
          "Without a MIDI file it renders the built-in demo piece.\n"
          "\n"
-         "  -o, --out FILE         output WAV (default: the MIDI file's name with .wav; demo.wav for the demo)\n"
+         "  -o, --out FILE         output file; its extension chooses the type: .wav, .flac, .ogg (Vorbis) or\n"
+         "                         .aiff, WAV without one (default: the MIDI file's name with .wav; demo.wav\n"
+         "                         for the demo)\n"
          "  -r, --rate HZ          sample rate, 8000 to 768000 (default 48000)\n"
          "  -b, --block N          host block size in samples, 1 to 65536 (default 512)\n"
-         "  -l, --length SECONDS   render length (default: last MIDI event + 3 s)\n"
+         "  -l, --length SECONDS|auto   render length (default: last MIDI event + 3 s); auto renders until\n"
+         "                         the sound has stayed below -100 dBFS for 1 s after the last MIDI event,\n"
+         "                         at most 60 s after it\n"
          "  --set INDEX=VALUE      set a parameter's plain value; INDEX is 0..65 or the exact parameter name;\n"
          "                         a switch or selector also takes one of its texts; repeatable\n"
          "  --tempo BPM            host tempo, 1 to 1000 (default: the MIDI file's first tempo, else 120)\n"
-         "  --format s16|s24|f32|f64   sample format (default s24)\n"
+         "  --format s16|s24|f32|f64   sample format (default s24); FLAC takes s16 or s24, Ogg Vorbis none\n"
          "  --list-params          print index, name, range, default and display text of all 66 parameters\n"
          "  --bench                print rendered seconds, wall seconds and the real-time factor\n"
          "                         (wall time of the instrument's processing, without file writing)\n"
@@ -34,6 +40,16 @@ const char* formatName(SampleFormat f) {
     case SampleFormat::kS24: return "s24";
     case SampleFormat::kF32: return "f32";
     case SampleFormat::kF64: return "f64";
+  }
+  return "?";
+}
+
+const char* containerName(Container c) {
+  switch (c) {
+    case Container::kWav: return "WAV";
+    case Container::kFlac: return "FLAC";
+    case Container::kOgg: return "Ogg Vorbis";
+    case Container::kAiff: return "AIFF";
   }
   return "?";
 }
@@ -62,7 +78,82 @@ namespace {
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
+// Where a path's extension begins (its last dot, unless that starts the file name); npos if it has none.
+size_t extensionDot(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const size_t dot = path.find_last_of('.');
+  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1) && dot > 0;
+  return hasExt ? dot : std::string::npos;
+}
+
+unsigned __int128 powerOfTen(long long n) {
+  unsigned __int128 p = 1;
+  while (n-- > 0) p *= 10;
+  return p;
+}
+
+// Checks that the output type takes the sample format asked for.
+bool checkFormat(const Options& o, std::string& error) {
+  if (!o.hasFormat) return true;
+  if (o.container == Container::kOgg) {
+    error = "--format does not apply to an Ogg Vorbis file (" + quoted(o.outPath) + ")";
+    return false;
+  }
+  if (o.container == Container::kFlac && o.format != SampleFormat::kS16 && o.format != SampleFormat::kS24) {
+    error = std::string("a FLAC file holds s16 or s24 samples, not ") + formatName(o.format);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool parseSeconds(const std::string& text, ExactTime& t) {
+  double check;
+  if (!parseDouble(text, check) || check < 0) return false;
+  // digits [. digits] [e|E exponent]: the value is digits * 10^exponent
+  std::string digits;
+  long long exponent = 0;
+  size_t i = text[0] == '+' ? 1 : 0;
+  const auto digitAt = [&](size_t k) { return k < text.size() && std::isdigit(static_cast<unsigned char>(text[k])); };
+  for (; digitAt(i); ++i) digits += text[i];
+  if (i < text.size() && text[i] == '.') {
+    for (++i; digitAt(i); ++i, --exponent) digits += text[i];
+  }
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    long long e;
+    constexpr long long kMaxExponent = 100000;  // what a double admits is far smaller
+    if (!parseInt(text.substr(i + 1), e) || e < -kMaxExponent || e > kMaxExponent) return false;
+    exponent += e;
+    i = text.size();
+  }
+  if (digits.empty() || i != text.size()) return false;  // hexadecimal, for one
+
+  const size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) {
+    t = ExactTime{};
+    return true;
+  }
+  digits.erase(0, first);
+  for (; digits.back() == '0'; ++exponent) digits.pop_back();
+  constexpr size_t kMaxDigits = 30;
+  constexpr long long kMaxMagnitude = 24;  // 10^24 s: far beyond any render
+  constexpr long long kMinMagnitude = -7;  // below 10^-7 s, t * rate < 1/2 for every rate
+  if (digits.size() > kMaxDigits) return false;
+  const long long magnitude = static_cast<long long>(digits.size()) + exponent;  // the value is below 10^magnitude
+  if (magnitude > kMaxMagnitude) {
+    t = {powerOfTen(kMaxMagnitude), 1};
+    return true;
+  }
+  if (magnitude < kMinMagnitude) {
+    t = ExactTime{};
+    return true;
+  }
+  unsigned __int128 m = 0;
+  for (char c : digits) m = 10 * m + static_cast<unsigned>(c - '0');
+  t = exponent >= 0 ? ExactTime{m * powerOfTen(exponent), 1} : ExactTime{m, powerOfTen(-exponent)};
+  return true;
+}
 
 bool parseOptions(int argc, const char* const* argv, Options& out, std::string& error) {
   out = Options{};
@@ -131,6 +222,11 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
         error = "empty output file name";
         return false;
       }
+      if (!containerForPath(value, out.container)) {
+        error = "unknown output file type " + quoted(value.substr(extensionDot(value))) +
+                ": expected .wav, .flac, .ogg or .aiff";
+        return false;
+      }
       out.outPath = value;
     } else if (name == "-r" || name == "--rate") {
       long long n;
@@ -150,14 +246,15 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
       }
       out.block = static_cast<int>(n);
     } else if (name == "-l" || name == "--length") {
-      double d;
       if (!needValue()) return false;
-      if (!parseDouble(value, d) || d < 0) {
-        error = "bad length " + quoted(value) + ": expected seconds, 0 or more";
+      if (value == "auto") {
+        out.lengthMode = LengthMode::kAuto;
+      } else if (parseSeconds(value, out.length)) {
+        out.lengthMode = LengthMode::kGiven;
+      } else {
+        error = "bad length " + quoted(value) + ": expected seconds, 0 or more, or auto";
         return false;
       }
-      out.hasLength = true;
-      out.lengthSeconds = d;
     } else if (name == "--tempo") {
       double d;
       if (!needValue()) return false;
@@ -169,6 +266,7 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
       out.tempo = d;
     } else if (name == "--format") {
       if (!needValue()) return false;
+      out.hasFormat = true;
       if (value == "s16") out.format = SampleFormat::kS16;
       else if (value == "s24") out.format = SampleFormat::kS24;
       else if (value == "f32") out.format = SampleFormat::kF32;
@@ -190,15 +288,31 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
       return false;
     }
   }
-  return true;
+  return checkFormat(out, error);
+}
+
+bool containerForPath(const std::string& path, Container& c) {
+  const size_t dot = extensionDot(path);
+  if (dot == std::string::npos) {
+    c = Container::kWav;
+    return true;
+  }
+  std::string ext = path.substr(dot + 1);
+  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  const std::pair<const char*, Container> known[] = {
+      {"wav", Container::kWav}, {"flac", Container::kFlac}, {"ogg", Container::kOgg}, {"aiff", Container::kAiff}};
+  for (const auto& [name, type] : known) {
+    if (ext == name) {
+      c = type;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string defaultOutputPath(const std::string& midiPath) {
   if (midiPath.empty()) return "demo.wav";
-  const size_t slash = midiPath.find_last_of('/');
-  const size_t dot = midiPath.find_last_of('.');
-  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-  std::string out = (hasExt ? midiPath.substr(0, dot) : midiPath) + ".wav";
+  std::string out = midiPath.substr(0, extensionDot(midiPath)) + ".wav";
   // Never overwrite the input, whatever it is called.
   if (out == midiPath) out += ".wav";
   return out;

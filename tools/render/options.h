@@ -3,9 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "sampletime.h"
+
 namespace render {
 
 enum class SampleFormat { kS16, kS24, kF32, kF64 };
+// The output file's type, chosen by its extension.
+enum class Container { kWav, kFlac, kOgg, kAiff };
+// How long to render: the last MIDI event plus three seconds, a given time, or until the sound has died.
+enum class LengthMode { kDefault, kGiven, kAuto };
 
 // One --set as typed: the part before the last '=' and the part after it.
 struct ParamSetting {
@@ -15,12 +21,14 @@ struct ParamSetting {
 struct Options {
   std::string midiPath;  // empty: the built-in demo piece
   std::string outPath;   // empty: derived from midiPath (defaultOutputPath)
+  Container container = Container::kWav;
   int rate = 48000;
   int block = 512;
-  bool hasLength = false;
-  double lengthSeconds = 0.0;
+  LengthMode lengthMode = LengthMode::kDefault;
+  ExactTime length;  // LengthMode::kGiven
   bool hasTempo = false;
   double tempo = 120.0;
+  bool hasFormat = false;
   SampleFormat format = SampleFormat::kS24;
   std::vector<ParamSetting> settings;  // in command-line order
   bool listParams = false;
@@ -38,6 +46,10 @@ const char* usageText();
 // The MIDI file's path with its extension replaced by .wav ("demo.wav" for the demo).
 std::string defaultOutputPath(const std::string& midiPath);
 const char* formatName(SampleFormat f);
+// The type an output path asks for: .wav, .flac, .ogg or .aiff in any case, and WAV for a name without
+// an extension; false for any other extension.
+bool containerForPath(const std::string& path, Container& c);
+const char* containerName(Container c);
 
 // What the renderer needs to know about a parameter to resolve a --set.
 struct ParamDesc {
@@ -54,5 +66,8 @@ bool resolveSetting(const ParamSetting& s, const std::vector<ParamDesc>& params,
 // Strict number parsing: the whole text must be the number; doubles must be finite.
 bool parseDouble(const std::string& text, double& v);
 bool parseInt(const std::string& text, long long& v);
+// Decimal seconds (digits, an optional fraction and an optional exponent, 0 or more) held exactly; a
+// time too short to reach a sample at any rate becomes 0, one of more than 10^24 s is held as 10^24 s.
+bool parseSeconds(const std::string& text, ExactTime& t);
 
 }  // namespace render
