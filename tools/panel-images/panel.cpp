@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "controls.h"
+#include "print.h"
 #include "style.h"
 
 namespace panelart {
@@ -15,22 +16,11 @@ using paint::Align;
 using paint::Box;
 using paint::TextStyle;
 
-Box controlBox(const panel::Row& row) {
-  if (row.height > 0) return {double(row.x), double(row.y), double(row.x + row.length), double(row.y + row.height)};
-  const style::Size f = style::frameSize(row.bitmap);
-  if (row.kind == panel::Kind::Slider)
-    return {double(row.x), double(row.y - f.h), double(row.x + row.length), double(row.y + f.h)};
-  return {double(row.x), double(row.y), double(row.x + f.w), double(row.y + f.h)};
-}
-
 namespace {
 
-constexpr double kLabelGap = 5;       // between a label's baseline and the control below it
-constexpr double kLegendGap = 9;      // between a lever and its legends
-constexpr double kTextClearance = 0.4;  // the least room beside a text, in text sizes (near two word spaces)
-constexpr double kLineClearance = 4;   // the least room above and below a text
-constexpr double kLineStep = 1.2;     // line distance of two-line labels, in text sizes
-constexpr double kBandHeight = 32;    // section title band
+constexpr double kLabelGap = 5;         // between a label's baseline and the control below it
+constexpr double kLegendGap = 9;        // between a lever and its legends
+constexpr double kBandHeight = 32;      // section title band
 constexpr double kSectionPadding = 8;  // the least room between a label and its section's sides
 constexpr double kPlateRadius = 10;
 constexpr int kKnobTicks = 11;
@@ -43,30 +33,10 @@ const TextStyle kSubLabel{style::kLegendSize, style::kInk};
 const TextStyle kTitle{style::kTitleSize, style::kHeaderInk, true, 2.5};
 const TextStyle kGroup{style::kTitleSize, style::kHeaderInk, false, 2.5};
 
-Box toBox(panel::Rect r) { return {double(r.l), double(r.t), double(r.r), double(r.b)}; }
-Box frameAt(panel::Point p, const char* bitmap) {
-  const style::Size f = style::frameSize(bitmap);
-  return {double(p.x), double(p.y), double(p.x + f.w), double(p.y + f.h)};
-}
-
 bool isCover(const panel::Row& row) { return row.param == -GUI::TweakCover; }
 bool isToggle(const panel::Row& row) { return row.param == -GUI::TweakToggle; }
 bool isLever(const panel::Row& row) { return std::strncmp(row.bitmap, "switch", 6) == 0; }
 bool isKnobImage(const panel::Row& row) { return std::strncmp(row.bitmap, "knob", 4) == 0; }
-
-const panel::Row& rowOf(GUI::Element e) {
-  for (const panel::Row& row : panel::kRows)
-    if (row.param == -e) return row;
-  return panel::kRows[0];
-}
-
-// The controls around the program display.
-std::vector<Box> displayControls() {
-  return {toBox(panel::kPresetNumber),           toBox(panel::kPresetName),
-          toBox(panel::kOptionMenu),             toBox(panel::kVersionLabel),
-          frameAt(panel::kPrevProgram, "prev.png"), frameAt(panel::kNextProgram, "next.png"),
-          frameAt(panel::kMidiLearn, "learn.png")};
-}
 
 const panel::Legend* legendOf(const panel::Row& row) {
   for (const panel::Legend& l : panel::kLegends)
@@ -89,69 +59,6 @@ std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
 }
-
-// Prints texts and checks each against the texts before it, the controls and its section.
-class Print {
-public:
-  Print(cairo_t* cr, const paint::Font& font) : cr_(cr), font_(font) {
-    for (const panel::Row& row : panel::kRows)
-      if (!isCover(row)) controls_.push_back({controlBox(row), row.row});
-    for (const Box& b : displayControls()) controls_.push_back({b, 0});
-  }
-
-  // `ownRow` is the control the text belongs to (it may lie on it), 0 for none. A text with line breaks
-  // stacks its lines upwards from the baseline y.
-  void text(const TextStyle& st, const std::string& s, double x, double y, Align align, const Box& section,
-            int ownRow = 0) {
-    const size_t br = s.rfind('\n');
-    if (br != std::string::npos) {
-      text(st, s.substr(0, br), x, y - st.size * kLineStep, align, section, ownRow);
-      text(st, s.substr(br + 1), x, y, align, section, ownRow);
-      return;
-    }
-    if (s.empty()) return;
-    const paint::TextBox tb = paint::text(cr_, font_, st, s, x, y, align);
-    if (!tb.ink.inside(section)) fail("\"" + s + "\" leaves its section");
-    // Texts of one control (a lever's position names) may stand closer to each other.
-    for (const Placed& p : texts_) {
-      const bool own = ownRow && p.owner == ownRow;
-      const double mx = own ? 1 : st.size * kTextClearance, my = own ? 1 : kLineClearance;
-      if (Box{tb.ink.l - mx, tb.ink.t - my, tb.ink.r + mx, tb.ink.b + my}.overlaps(p.box))
-        fail("\"" + s + "\" lies too close to \"" + p.what + "\"");
-    }
-    for (const Control& c : controls_)
-      if (c.row != ownRow && tb.ink.overlaps(c.box))
-        fail("\"" + s + "\" lies on a control" + (c.row ? " (row " + std::to_string(c.row) + ")" : ""));
-    texts_.push_back({tb.ink, s, ownRow});
-  }
-  double capHeight(const TextStyle& st) const {
-    return -paint::text(cr_, font_, st, "H", 0, 0, Align::Left, false).ink.t;
-  }
-  double width(const TextStyle& st, const std::string& s) const {
-    return paint::text(cr_, font_, st, s, 0, 0, Align::Left, false).advance;
-  }
-  // Every problem is kept, one per line.
-  void fail(const std::string& why) { error_ += (error_.empty() ? "" : "\n") + why; }
-  const std::string& error() const { return error_; }
-  cairo_t* cr() const { return cr_; }
-  const paint::Font& font() const { return font_; }
-
-private:
-  struct Placed {
-    Box box;
-    std::string what;
-    int owner;
-  };
-  struct Control {
-    Box box;
-    int row;
-  };
-  cairo_t* cr_;
-  const paint::Font& font_;
-  std::vector<Placed> texts_;
-  std::vector<Control> controls_;
-  std::string error_;
-};
 
 void drawBase(cairo_t* cr) {
   const Box all{0, 0, double(panel::kCanvasWidth), double(panel::kCanvasHeight)};
@@ -195,12 +102,6 @@ void drawSection(Print& print, const panel::Section& s) {
     x += w + 22;
   }
   print.text(kTitle, upper(s.title), x, baseline, Align::Left, band);
-}
-
-const panel::Section* sectionOf(const Box& b) {
-  for (const panel::Section& s : panel::kSections)
-    if (b.inside(toBox(s.box))) return &s;
-  return nullptr;
 }
 
 void drawKnobScale(cairo_t* cr, const Box& k) {

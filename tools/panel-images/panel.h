@@ -10,9 +10,6 @@
 
 namespace panelart {
 
-// The rectangle the editor gives a row's control (a slider's includes the read-out area above its track).
-paint::Box controlBox(const panel::Row& row);
-
 // Draws the background; fails with a reason when a printed text would collide with another text or a
 // control, or leave its section.
 bool drawBackground(const paint::Font& font, paint::Surface& out, std::string& error);

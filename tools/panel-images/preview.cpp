@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "controls.h"
-#include "panel.h"
 #include "panel_layout.h"
+#include "print.h"
 
 namespace preview {
 
