@@ -79,7 +79,13 @@ TEST_F(OffscreenEditor, BitmapsShowTheFrameOfTheirValueAtEveryScale) {
   EXPECT_EQ(cairo_image_surface_get_height(file), 60);
   EXPECT_TRUE(Near(PixelAt(file, 22, 21), kFrameColors[1], 2));
   cairo_surface_destroy(file);
+
+  // Missing and unreadable files give invalid bitmaps, which draw nothing.
   EXPECT_FALSE(g->LoadBitmap("missing.png").IsValid());
+  std::FILE* bad = std::fopen((res.path + "bad.jpg").c_str(), "wb");
+  std::fputs("not a picture", bad);
+  std::fclose(bad);
+  EXPECT_FALSE(g->LoadBitmap("bad.jpg").IsValid());
 }
 
 TEST_F(OffscreenEditor, TextIsDrawnInItsFontAndAlignment) {
@@ -140,13 +146,22 @@ TEST_F(OffscreenEditor, KnobGesturesReachTheDelegateOnceEach) {
   EXPECT_EQ(dlg.log, (std::vector<std::string>{"begin 0", "perform 0 0.240000", "end 0"}));
 }
 
-TEST_F(OffscreenEditor, SliderFollowsThePointerAndSwitchWraps) {
+TEST_F(OffscreenEditor, SliderSwitchAndButtonFollowTheMouse) {
   IControl *slider = nullptr, *sw = nullptr;
+  IBButtonControl* button = nullptr;
   IGraphicsOffscreen* g = Open(60, 40, 1.0f, [&](IGraphics* g) {
     slider = g->AttachControl(
         new IBSliderControl(10, 25, 40, g->LoadBitmap("handle.png"), IBitmap(), 2, EDirection::Horizontal, 1.0));
     sw = g->AttachControl(new IBSwitchControl(30, 10, g->LoadBitmap("strip.png", 4), 1));
+    button = static_cast<IBButtonControl*>(g->AttachControl(new IBButtonControl(45, 0, g->LoadBitmap("strip.png", 2))));
   });
+  // A button shows frame 2 while pressed and edits no parameter.
+  g->OnMouseDown(50, 4, kLeft);
+  EXPECT_EQ(button->GetFrame(), 2);
+  g->OnMouseUp(50, 4, kLeft);
+  EXPECT_EQ(button->GetFrame(), 1);
+  EXPECT_TRUE(dlg.log.empty());
+
   // The handle's centre goes to the pointer: travel 34 from x = 13.
   g->OnMouseDown(13 + 34 * 0.75f, 29, kLeft);
   EXPECT_NEAR(slider->GetValue(), 0.75, 1e-6);
