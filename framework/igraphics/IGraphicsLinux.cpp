@@ -81,6 +81,28 @@ struct IGraphicsLinux::Window {
   bool pressWasDouble = false;
 };
 
+namespace {
+
+int gXError = 0;
+int RecordXError(Display*, XErrorEvent* e) {
+  gXError = e->error_code;
+  return 0;
+}
+
+// Whether the window exists. Xlib's default reaction to a bad window id is to end the process, so the
+// error is caught for this one request (the host's own handler is put back at once).
+bool WindowExists(Display* display, ::Window window) {
+  XSync(display, False);
+  gXError = 0;
+  XErrorHandler previous = XSetErrorHandler(RecordXError);
+  XWindowAttributes attributes;
+  const bool exists = XGetWindowAttributes(display, window, &attributes) != 0 && gXError == 0;
+  XSetErrorHandler(previous);
+  return exists;
+}
+
+}  // namespace
+
 IGraphicsLinux::IGraphicsLinux(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
     : IGraphics(dlg, w, h, fps, scale) {}
 
@@ -103,13 +125,18 @@ void* IGraphicsLinux::OpenWindow(void* pParent) {
   if (mWindow || !pParent) return nullptr;
   Display* display = XOpenDisplay(nullptr);
   if (!display) return nullptr;
+  const ::Window parent = reinterpret_cast<::Window>(pParent);
+  if (!WindowExists(display, parent)) {
+    XCloseDisplay(display);
+    return nullptr;
+  }
   auto w = std::make_unique<Window>();
   w->display = display;
   XSetWindowAttributes attributes{};
   attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                           EnterWindowMask | LeaveWindowMask;
   attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
-  w->window = XCreateWindow(display, reinterpret_cast<::Window>(pParent), 0, 0, WindowWidth(), WindowHeight(), 0,
+  w->window = XCreateWindow(display, parent, 0, 0, WindowWidth(), WindowHeight(), 0,
                             CopyFromParent, InputOutput, CopyFromParent, CWEventMask | CWBackPixel, &attributes);
   XWindowAttributes created{};
   if (!w->window || !XGetWindowAttributes(display, w->window, &created)) {

@@ -23,12 +23,11 @@ tresult PLUGIN_API IPlugVST3View::isPlatformTypeSupported(FIDString type) {
 
 tresult PLUGIN_API IPlugVST3View::attached(void* parent, FIDString type) {
   if (mAttached || !parent || isPlatformTypeSupported(type) != kResultTrue) return kResultFalse;
-  const int w = mDelegate.GetEditorWidth(), h = mDelegate.GetEditorHeight();
   if (!mDelegate.OpenWindow(parent, mRunLoop)) return kResultFalse;
   mAttached = true;
   mDelegate.mEditorResizeFunc = [this](int width, int height) { RequestResize(width, height); };
   // The layout may have chosen another size than the host was told.
-  if (mDelegate.GetEditorWidth() != w || mDelegate.GetEditorHeight() != h)
+  if (mDelegate.GetEditorWidth() != mHostWidth || mDelegate.GetEditorHeight() != mHostHeight)
     RequestResize(mDelegate.GetEditorWidth(), mDelegate.GetEditorHeight());
   return kResultTrue;
 }
@@ -43,7 +42,9 @@ tresult PLUGIN_API IPlugVST3View::removed() {
 
 tresult PLUGIN_API IPlugVST3View::getSize(ViewRect* size) {
   if (!size) return kInvalidArgument;
-  *size = ViewRect(0, 0, mDelegate.GetEditorWidth(), mDelegate.GetEditorHeight());
+  mHostWidth = mDelegate.GetEditorWidth();
+  mHostHeight = mDelegate.GetEditorHeight();
+  *size = ViewRect(0, 0, mHostWidth, mHostHeight);
   return kResultTrue;
 }
 
@@ -72,6 +73,8 @@ tresult PLUGIN_API IPlugVST3View::setFrame(IPlugFrame* frame) {
 
 void IPlugVST3View::RequestResize(int width, int height) {
   if (!mFrame) return;
+  mHostWidth = width;
+  mHostHeight = height;
   ViewRect r(0, 0, width, height);
   mFrame->resizeView(this, &r);
 }

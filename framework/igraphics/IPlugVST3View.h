@@ -54,6 +54,8 @@ private:
   Steinberg::IPlugFrame* mFrame = nullptr;  // not referenced: the host keeps it until setFrame(nullptr)
   Steinberg::Linux::IRunLoop* mRunLoop = nullptr;
   bool mAttached = false;
+  // The size the host was last told (getSize or a resize request).
+  int mHostWidth = -1, mHostHeight = -1;
 };
 
 }  // namespace igraphics

@@ -248,6 +248,9 @@ TEST_F(X11View, EmbedsInTheHostWindowAndRunsOnTheHostLoop) {
   ViewRect size;
   view->getSize(&size);
   EXPECT_EQ(size.getWidth(), 60);
+  // A parent that is no window is refused without ending the process.
+  EXPECT_EQ(view->attached(reinterpret_cast<void*>(parent + 1000), kPlatformTypeX11EmbedWindowID), kResultFalse);
+  EXPECT_EQ(dlg.GetUI(), nullptr);
   ASSERT_TRUE(Attach());
   // The layout chose scale 2: the host is asked once to follow, and hosts may not resize otherwise.
   EXPECT_EQ(frame.resizes, (std::vector<std::pair<int, int>>{{120, 80}}));
