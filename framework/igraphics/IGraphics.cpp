@@ -1,0 +1,186 @@
+// The graphics context's controls, scale and mouse dispatch. Drawing is in IGraphicsDrawing.cpp.
+#include "IGraphics.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "IControls.h"
+#include "IPlugParameter.h"
+
+namespace iplug {
+namespace igraphics {
+
+IGraphics::IGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
+    : mDelegate(dlg), mWidth(w), mHeight(h), mFPS(fps), mDrawScale(scale > 0.0f ? scale : 1.0f) {}
+
+// --- size and scale ---
+
+void IGraphics::SetScaleConstraints(float lo, float hi) {
+  if (!(lo > 0.0f) || !(hi >= lo)) return;
+  mMinScale = lo;
+  mMaxScale = hi;
+}
+
+void IGraphics::Resize(int w, int h, float scale, bool needsPlatformResize) {
+  if (w <= 0 || h <= 0 || std::isnan(scale)) return;
+  scale = std::clamp(scale, mMinScale, mMaxScale);
+  if (w == mWidth && h == mHeight && scale == mDrawScale) return;
+  mWidth = w;
+  mHeight = h;
+  mDrawScale = scale;
+  ResetBackBuffer();
+  if (mCornerResizer) mCornerResizer->OnRescale();
+  for (auto& c : mControls) c->OnRescale();
+  if (needsPlatformResize) PlatformResize();
+  // Last: a host may answer the resize request at once.
+  mDelegate.EditorResizeFromUI(WindowWidth(), WindowHeight(), needsPlatformResize);
+}
+
+void IGraphics::OnDragResize(float x, float y) {
+  // The pointer's window position becomes the window's bottom-right corner.
+  if (mResizerMode == EUIResizerMode::Scale) {
+    const float scale = std::max(x * mDrawScale / mWidth, y * mDrawScale / mHeight);
+    Resize(mWidth, mHeight, scale, true);
+  } else {
+    Resize(std::max(1, static_cast<int>(std::lround(x))), std::max(1, static_cast<int>(std::lround(y))),
+           mDrawScale, true);
+  }
+}
+
+// --- controls ---
+
+IControl* IGraphics::AttachControl(IControl* pControl, int ctrlTag, const char* group) {
+  if (!pControl) return nullptr;
+  mControls.emplace_back(pControl);
+  pControl->SetAttached(this, ctrlTag, group);
+  pControl->OnInit();
+  return pControl;
+}
+
+void IGraphics::AttachCornerResizer(ICornerResizerControl* pControl, EUIResizerMode sizeMode,
+                                    bool /*layoutOnResize*/) {
+  if (!pControl) return;
+  if (mMouseCapture == mCornerResizer.get() || mMouseOver == mCornerResizer.get()) {
+    mMouseCapture = nullptr;
+    mMouseOver = nullptr;
+  }
+  mCornerResizer.reset(pControl);
+  mResizerMode = sizeMode;
+  pControl->SetAttached(this, kNoTag, "");
+  pControl->OnInit();
+  pControl->OnRescale();
+}
+
+IControl* IGraphics::GetControlWithTag(int ctrlTag) const {
+  if (ctrlTag == kNoTag) return nullptr;
+  for (const auto& c : mControls)
+    if (c->GetTag() == ctrlTag) return c.get();
+  return nullptr;
+}
+
+void IGraphics::RemoveAllControls() {
+  mMouseCapture = nullptr;
+  mMouseOver = nullptr;
+  mResizingInProcess = false;
+  mControls.clear();
+  mCornerResizer.reset();
+  mFullRedraw = true;
+}
+
+void IGraphics::ForAllControls(const std::function<void(IControl&)>& func) {
+  for (auto& c : mControls) func(*c);
+  if (mCornerResizer) func(*mCornerResizer);
+}
+
+void IGraphics::SetAllControlsDirty() {
+  ForAllControls([](IControl& c) { c.SetDirty(false); });
+}
+
+void IGraphics::SetControlValueFromDelegate(int paramIdx, double normalizedValue) {
+  if (paramIdx < 0) return;
+  for (auto& c : mControls)
+    if (c->GetParamIdx() == paramIdx && c->GetValue() != normalizedValue) c->SetValueFromDelegate(normalizedValue);
+}
+
+// --- mouse ---
+
+IControl* IGraphics::GetMouseControl(float x, float y) const {
+  if (mCornerResizer && !mCornerResizer->IsHidden() && mCornerResizer->IsHit(x, y)) return mCornerResizer.get();
+  for (auto it = mControls.rbegin(); it != mControls.rend(); ++it)
+    if (!(*it)->IsHidden() && (*it)->IsHit(x, y)) return it->get();
+  return nullptr;
+}
+
+int IGraphics::GestureParam(const IControl& control) const {
+  return control.GetParam() ? control.GetParamIdx() : -1;
+}
+
+void IGraphics::OnMouseDown(float x, float y, const IMouseMod& mod) {
+  IControl* c = GetMouseControl(x, y);
+  mMouseCapture = c;
+  mCaptureGestureParam = c ? GestureParam(*c) : -1;
+  if (!c) return;
+  if (mCaptureGestureParam >= 0) mDelegate.BeginInformHostOfParamChangeFromUI(mCaptureGestureParam);
+  c->OnMouseDown(x, y, mod);
+}
+
+void IGraphics::OnMouseUp(float x, float y, const IMouseMod& mod) {
+  IControl* c = mMouseCapture;
+  const int gesture = mCaptureGestureParam;
+  mMouseCapture = nullptr;
+  mCaptureGestureParam = -1;
+  if (mResizingInProcess) {
+    mResizingInProcess = false;
+    if (mCornerResizer) mCornerResizer->SetDirty(false);
+  }
+  if (!c) return;
+  c->OnMouseUp(x, y, mod);
+  if (gesture >= 0) mDelegate.EndInformHostOfParamChangeFromUI(gesture);
+}
+
+void IGraphics::OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) {
+  if (mResizingInProcess) {
+    OnDragResize(x, y);
+    return;
+  }
+  if (mMouseCapture && (dX != 0.0f || dY != 0.0f)) mMouseCapture->OnMouseDrag(x, y, dX, dY, mod);
+}
+
+void IGraphics::OnMouseDblClick(float x, float y, const IMouseMod& mod) {
+  IControl* c = GetMouseControl(x, y);
+  mMouseCapture = nullptr;
+  mCaptureGestureParam = -1;
+  if (!c) return;
+  const int gesture = GestureParam(*c);
+  if (gesture >= 0) mDelegate.BeginInformHostOfParamChangeFromUI(gesture);
+  c->OnMouseDblClick(x, y, mod);
+  if (gesture >= 0) mDelegate.EndInformHostOfParamChangeFromUI(gesture);
+}
+
+void IGraphics::OnMouseWheel(float x, float y, const IMouseMod& mod, float delta) {
+  IControl* c = GetMouseControl(x, y);
+  if (!c) return;
+  const int gesture = GestureParam(*c);
+  if (gesture >= 0) mDelegate.BeginInformHostOfParamChangeFromUI(gesture);
+  c->OnMouseWheel(x, y, mod, delta);
+  if (gesture >= 0) mDelegate.EndInformHostOfParamChangeFromUI(gesture);
+}
+
+bool IGraphics::OnMouseOver(float x, float y, const IMouseMod& mod) {
+  if (!mEnableMouseOver) return false;
+  IControl* c = GetMouseControl(x, y);
+  IControl* previous = mMouseOver;
+  mMouseOver = c;
+  if (previous && previous != c) previous->OnMouseOut();
+  if (c) c->OnMouseOver(x, y, mod);
+  return c != nullptr;
+}
+
+void IGraphics::OnMouseOut() {
+  IControl* previous = mMouseOver;
+  mMouseOver = nullptr;
+  if (previous) previous->OnMouseOut();
+}
+
+}  // namespace igraphics
+}  // namespace iplug
