@@ -75,11 +75,10 @@ private:
   double mBpm;
 };
 
-std::unique_ptr<juce::AudioPluginInstance> load(juce::PluginDescription* described = nullptr,
-                                                const char* bundle = VANTOREL_BUNDLE) {
+std::unique_ptr<juce::AudioPluginInstance> load(juce::PluginDescription* described = nullptr) {
   juce::VST3PluginFormat format;
   juce::OwnedArray<juce::PluginDescription> types;
-  format.findAllTypesForFile(types, bundle);
+  format.findAllTypesForFile(types, VANTOREL_BUNDLE);
   EXPECT_EQ(types.size(), 1);
   if (types.isEmpty()) return nullptr;
   if (described) *described = *types[0];
@@ -355,9 +354,17 @@ TEST(VST3Host, ProgramChangeRestoresTheProgramAndAnnouncesAllValues) {
   for (int i = 0; i < kNumParams; ++i) EXPECT_GE(counter.changes[i], 1) << "parameter " << i << " not announced";
 }
 
+// Writes the configuration file that instances created from now on read.
+void writeConfig(const std::string& text) {
+  const auto folder = std::filesystem::path(getenv("HOME")) / "Music" / "KestrosaMusic";
+  std::filesystem::create_directories(folder);
+  ASSERT_TRUE(juce::File((folder / "vantorel.ini").string()).replaceWithText(text));
+}
+
 TEST(VST3Host, MidiThruPassesMessagesOut) {
-  // The instrument with MIDI thru on (a test build of the module; normally the configuration file sets it).
-  auto plugin = load(nullptr, VANTOREL_THRU_BUNDLE);
+  // The configuration file switches MIDI thru on.
+  writeConfig("[MIDI Global]\nMIDI Thru=true\n\n");
+  auto plugin = load();
   ASSERT_NE(plugin, nullptr);
   prepare(*plugin, true);
 
@@ -382,7 +389,8 @@ TEST(VST3Host, MidiThruPassesMessagesOut) {
   EXPECT_TRUE(out[2].second.isNoteOff());
   EXPECT_EQ(out[2].first, 200);
 
-  // As shipped, thru is off: nothing comes out.
+  // Switched off, nothing comes out.
+  writeConfig("[MIDI Global]\nMIDI Thru=false\n\n");
   auto shipped = load();
   ASSERT_NE(shipped, nullptr);
   prepare(*shipped, true);
