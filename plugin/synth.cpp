@@ -27,7 +27,9 @@ constexpr const char* kConfigFolderName = "KestrosaMusic";
 constexpr const char* kConfigFileName = "/vantorel.ini";
 constexpr const char* kOldConfigFolderFormat = "%s/Library/Application Support/%s";
 constexpr int kMaxConfigFolderLength = 1024;
-// Created with these modes as reduced by the user's file-creation mask (which is left alone).
+// Created with these modes as reduced by the user's file-creation mask (which is left alone); a missing
+// Music folder is made as folders usually are.
+constexpr mode_t kMusicFolderMode = 0777;
 constexpr mode_t kConfigFolderMode = 0774;
 constexpr mode_t kConfigFileMode = 0666;
 
@@ -102,7 +104,7 @@ Synth::Synth(const iplug::InstanceInfo& /*info*/, const iplug::Config& config) :
   if (!music.Empty()) {
     folder.SetFormatted(kMaxConfigFolderLength, "%s/%s", music.Get(), kConfigFolderName);
     if (!fileExists(folder)) {
-      mkdir(music.Get(), 0777);
+      mkdir(music.Get(), kMusicFolderMode);
       mkdir(folder.Get(), kConfigFolderMode);
     }
     configPath.SetFormatted(0, "%s%s", folder.Get(), kConfigFileName);
