@@ -1,7 +1,11 @@
 #include "IPlugPaths.h"
 
 #include <dlfcn.h>
+#include <pwd.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace iplug {
@@ -16,6 +20,47 @@ void PluginPath(WDL_String& path, const char* bundleName) {
   const size_t at = file.rfind(marker);
   if (at == std::string::npos || file.find('/', at + marker.size()) == std::string::npos) return;
   path.Set(file.substr(0, at + 1).c_str());
+}
+
+namespace {
+
+std::string HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return "";
+}
+
+// The folder a line XDG_MUSIC_DIR="$HOME/Music" or XDG_MUSIC_DIR="/abs/path" names; "" for other lines.
+std::string MusicDirOf(const std::string& line, const std::string& home) {
+  const std::string prefix = "XDG_MUSIC_DIR=\"";
+  const size_t start = line.find_first_not_of(" \t");
+  if (start == std::string::npos || line.compare(start, prefix.size(), prefix) != 0) return "";
+  std::string value;
+  bool closed = false;
+  for (size_t i = start + prefix.size(); i < line.size() && !closed; ++i) {
+    if (line[i] == '\\' && i + 1 < line.size()) value += line[++i];
+    else if (line[i] == '"') closed = true;
+    else value += line[i];
+  }
+  if (!closed) return "";
+  if (value.rfind("$HOME", 0) == 0 && (value.size() == 5 || value[5] == '/')) return home + value.substr(5);
+  return (!value.empty() && value[0] == '/') ? value : "";
+}
+
+}  // namespace
+
+void SharedMusicPath(WDL_String& path) {
+  path.Set("");
+  const std::string home = HomeFolder();
+  if (home.empty()) return;
+  std::string music = home + "/Music";
+  std::ifstream dirs(home + "/.config/user-dirs.dirs");
+  for (std::string line; std::getline(dirs, line);) {
+    const std::string dir = MusicDirOf(line, home);
+    if (!dir.empty()) music = dir;
+  }
+  while (music.size() > 1 && music.back() == '/') music.pop_back();
+  path.Set(music.c_str());
 }
 
 }  // namespace iplug

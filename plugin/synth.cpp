@@ -1,11 +1,93 @@
-// The instrument's base: held keys, MIDI learn, programs and the host-facing parameter calls.
+// The instrument's base: paths and configuration file, held keys, MIDI learn, programs and the
+// host-facing parameter calls.
 #include "synth.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cfloat>
+#include <climits>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "IPlugPaths.h"
 #include "pitch.h"
+#include "wdlprofile.h"
+
+namespace {
+
+constexpr const char* kConfigFolderName = "KestrosaMusic";
+constexpr const char* kConfigFileName = "/vantorel.ini";
+constexpr const char* kOldConfigFolderFormat = "%s/Library/Application Support/%s";
+constexpr int kMaxConfigFolderLength = 1024;
+// Created with these modes as reduced by the user's file-creation mask (which is left alone); a missing
+// Music folder is made as folders usually are.
+constexpr mode_t kMusicFolderMode = 0777;
+constexpr mode_t kConfigFolderMode = 0774;
+constexpr mode_t kConfigFileMode = 0666;
+
+constexpr const char* kSectionStartupBank = "Startup Bank";
+constexpr const char* kKeyFile = "File";
+constexpr const char* kSectionEditor = "Editor";
+constexpr const char* kKeyScale = "Scale";
+constexpr const char* kSectionGlobal = "Global";
+constexpr const char* kKeyProgramPath = "Path to Program Files";
+constexpr const char* kSectionMidiGlobal = "MIDI Global";
+constexpr const char* kKeyMidiThru = "MIDI Thru";
+constexpr const char* kKeyIgnoreProgramChange = "Ignore Program Change";
+constexpr const char* kSectionMidiControl = "MIDI Control";
+constexpr int kLongValueSize = 1024;
+constexpr int kShortValueSize = 64;
+
+// Copies every byte of the file at from into fd; a file that cannot be opened copies nothing.
+void copyFileInto(const char* from, int fd) {
+  const int in = open(from, O_RDONLY | O_CLOEXEC);
+  if (in < 0) return;
+  char buf[8192];
+  for (;;) {
+    ssize_t n = read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = write(fd, buf + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        close(in);
+        return;
+      }
+      done += w;
+    }
+  }
+  close(in);
+}
+
+// strtod's reading of a number (leading blanks, the longest number at the start, 0 if none), but in the C
+// locale whatever locale the host has set; non-finite values read as 0.
+float parseScale(const char* text) {
+  while (*text == ' ' || *text == '\t') ++text;
+  if (*text == '+') ++text;
+  double v = 0.0;
+  std::from_chars(text, text + std::strlen(text), v);
+  if (!std::isfinite(v)) return 0.0f;
+  return static_cast<float>(std::clamp(v, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
+}
+
+// "%f" in the C locale.
+void formatScale(float scale, char (&out)[64]) {
+  const auto r = std::to_chars(out, out + sizeof out - 1, static_cast<double>(scale), std::chars_format::fixed, 6);
+  *(r.ec == std::errc() ? r.ptr : out) = '\0';
+}
+
+const char* boolText(bool b) { return b ? "true" : "false"; }
+
+}  // namespace
 
 Synth::Synth(const iplug::InstanceInfo& /*info*/, const iplug::Config& config) : iplug::IPlugVST3(config) {
   std::fill(std::begin(midiLearnTable), std::end(midiLearnTable), -1);
@@ -14,7 +96,36 @@ Synth::Synth(const iplug::InstanceInfo& /*info*/, const iplug::Config& config) :
   copyBuffer.Reserve(4096);
   iplug::PluginPath(pluginPath, "Vantorel");
   if (const char* home = std::getenv("HOME")) homePath.Set(home);
+
+  // Configuration folder in the user's Music folder (made too when missing). Without a home folder there
+  // is no configuration file, and every setting keeps its default.
+  WDL_String music, folder;
+  iplug::SharedMusicPath(music);
+  if (!music.Empty()) {
+    folder.SetFormatted(kMaxConfigFolderLength, "%s/%s", music.Get(), kConfigFolderName);
+    if (!fileExists(folder)) {
+      mkdir(music.Get(), kMusicFolderMode);
+      mkdir(folder.Get(), kConfigFolderMode);
+    }
+    configPath.SetFormatted(0, "%s%s", folder.Get(), kConfigFileName);
+  }
   programPath.Set(homePath.Get());
+  if (configPath.Empty()) return;
+
+  if (!fileExists(configPath)) {
+    // A new file, filled once from the old location if a file is there. Another process that created the
+    // file first wins, and this one loads what it finds.
+    const int fd = open(configPath.Get(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kConfigFileMode);
+    if (fd < 0 && errno != EEXIST) return;
+    if (fd >= 0) {
+      WDL_String old;
+      old.SetFormatted(kMaxConfigFolderLength, kOldConfigFolderFormat, homePath.Get(), kConfigFolderName);
+      old.Append(kConfigFileName);
+      copyFileInto(old.Get(), fd);
+      close(fd);
+    }
+  }
+  loadConfig();
 }
 
 Synth::~Synth() = default;
@@ -58,6 +169,76 @@ void Synth::setParamValue(int index, double value, bool normalized) {
   SendParameterValueFromDelegate(index, value, normalized);
   const double n = normalized ? value : GetParam(index)->ToNormalized(value);
   SetParameterValue(index, n);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Configuration file
+
+bool Synth::fileExists(const WDL_String& path) {
+  struct stat st;
+  return stat(path.Get(), &st) == 0;
+}
+
+bool Synth::loadConfig() {
+  const char* file = configPath.Get();
+  char value[kLongValueSize];
+  startupBankPath.Set("");
+  if (GetPrivateProfileString(kSectionStartupBank, kKeyFile, "", value, sizeof value, file) > 0)
+    startupBankPath.Set(value);
+  if (GetPrivateProfileString(kSectionEditor, kKeyScale, "", value, sizeof value, file) > 0) {
+    // Kept as read, even 0 or less; only a positive scale resizes an open editor.
+    editorScale = parseScale(value);
+    resizeUI(editorScale);
+  }
+
+  char shortValue[kShortValueSize];
+  if (GetPrivateProfileString(kSectionGlobal, kKeyProgramPath, "", shortValue, sizeof shortValue, file) > 0)
+    programPath.Set(shortValue);
+  auto readSwitch = [&](const char* key, std::atomic<bool>& flag) {
+    if (GetPrivateProfileString(kSectionMidiGlobal, key, boolText(flag), shortValue, sizeof shortValue, file) > 0)
+      flag = std::strcmp(shortValue, "true") == 0;
+  };
+  readSwitch(kKeyMidiThru, midiThru);
+  readSwitch(kKeyIgnoreProgramChange, ignoreProgramChange);
+
+  for (int cc = 0; cc < 120; ++cc) {
+    char key[16];
+    std::snprintf(key, sizeof key, "CC%i", cc);
+    if (GetPrivateProfileString(kSectionMidiControl, key, "-1", shortValue, sizeof shortValue, file) == 0) continue;
+    // The leading decimal integer; text that does not start with one (other than "0...") means none.
+    long n = std::strtol(shortValue, nullptr, 10);
+    if ((n == 0 && shortValue[0] != '0') || n < INT_MIN || n > INT_MAX) n = -1;
+    midiLearnTable[cc] = static_cast<int>(n);
+  }
+  return fileExists(configPath);
+}
+
+int Synth::saveConfig(int what) {
+  const char* file = configPath.Get();
+  // The startup bank section holds exactly its one key (empty when there is none), in one rewrite.
+  std::string startup = std::string(kKeyFile) + "=" + startupBankPath.Get();
+  startup.push_back('\0');
+  WritePrivateProfileSection(kSectionStartupBank, startup.c_str(), file);
+
+  if (what < 0 || what == kSaveWindowSize) {
+    char scale[64];
+    formatScale(currentEditorScale(), scale);
+    WritePrivateProfileString(kSectionEditor, kKeyScale, scale, file);
+  }
+  if (what < 0 || what == kSaveMidiThru) WritePrivateProfileString(kSectionMidiGlobal, kKeyMidiThru, boolText(midiThru), file);
+  if (what < 0 || what == kSaveIgnoreProgramChange)
+    WritePrivateProfileString(kSectionMidiGlobal, kKeyIgnoreProgramChange, boolText(ignoreProgramChange), file);
+  if (what < 0) {
+    // The learned controllers replace the section whole: "CC<n>=<index>" entries, each ended by a zero.
+    std::string entries;
+    for (int cc = 0; cc < 120; ++cc) {
+      if (midiLearnTable[cc] < 0) continue;
+      entries += "CC" + std::to_string(cc) + "=" + std::to_string(midiLearnTable[cc]);
+      entries.push_back('\0');
+    }
+    WritePrivateProfileSection(kSectionMidiControl, entries.c_str(), file);
+  }
+  return 0;
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -7,9 +8,18 @@
 #include "wdlstring.h"
 
 // Base of the instrument between the framework's VST3 plug-in class and Vantorel: the MIDI queue, the
-// held-key list, the tick counters, the paths, the program copy buffer and the MIDI learn state.
+// held-key list, the tick counters, the paths, the configuration file, the program copy buffer and the
+// MIDI learn state.
 class Synth : public iplug::IPlugVST3 {
 public:
+  // What saveConfig writes besides the startup bank (the numbers of the commands that ask for it).
+  static constexpr int kSaveAll = -1;
+  static constexpr int kSaveWindowSize = 19;
+  static constexpr int kSaveMidiThru = 22;
+  static constexpr int kSaveIgnoreProgramChange = 23;
+
+  // Works out the paths, creates the configuration folder and file when missing (taking over an old
+  // configuration file once) and loads the configuration.
   Synth(const iplug::InstanceInfo& info, const iplug::Config& config);
   ~Synth() override;
 
@@ -42,6 +52,15 @@ public:
   // --- parameters set by the instrument itself (MIDI controllers) ---
   void setParamValue(int index, double value, bool normalized);
 
+  // --- configuration file (never on the audio thread) ---
+  // Reads every setting the file holds; settings it lacks keep their values. Returns whether it exists.
+  bool loadConfig();
+  // Writes the startup bank and, by selector, the editor scale, the MIDI switches or everything.
+  int saveConfig(int what);
+  static bool fileExists(const WDL_String& path);
+  // The scale saveConfig writes: the open editor's; the stored scale until there is an editor.
+  virtual float currentEditorScale() const { return editorScale; }
+
   // --- programs ---
   void changePreset(int index);
   void copyPreset();
@@ -56,8 +75,9 @@ public:
   iplug::IMidiQueue midiQueue{iplug::IMidiQueue::kDefaultSize};
   int copiedProgramIndex = -1;
   iplug::IByteChunk copyBuffer;
-  bool midiThru = false;
-  bool ignoreProgramChange = false;
+  // Settings read by the audio thread's MIDI handling.
+  std::atomic<bool> midiThru{false};
+  std::atomic<bool> ignoreProgramChange{false};
   int tickCounter = 0;
   int samplesPerTick = 0;
   WDL_String pluginPath;

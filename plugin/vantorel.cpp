@@ -59,6 +59,7 @@ void NoteEventFifo::push_back(const IMidiMsg& msg) {
 
 Vantorel::Vantorel(const iplug::InstanceInfo& info) : Synth(info, makeConfig()) {
   samplesPerTick = 0;
+  loadConfig();
   lfo.setSampleRate(1000.0);
   initParameters();
   delayVibeSpeedDefault = GetParam(63)->GetDefault();

@@ -1,10 +1,11 @@
 #!/bin/sh
-# Installs the Debian packages listed in scripts/packages.txt that are missing.
+# Installs the Debian packages listed in scripts/packages.txt (or in the list files given) that are missing.
 # Works on a bare Debian 12 (needs only sh, dpkg and apt-get); uses sudo when not root.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 missing=""
-for pkg in $(grep -v '^\s*#' "$here/packages.txt" | tr -s ' \n' ' '); do
+[ $# -gt 0 ] || set -- "$here/packages.txt"
+for pkg in $(cat "$@" | grep -v '^\s*#' | tr -s ' \n' ' '); do
   if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
     missing="$missing $pkg"
   fi

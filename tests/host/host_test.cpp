@@ -39,22 +39,31 @@ juce::String runReference(const juce::StringArray& args) {
 struct ParamDesc {
   juce::String name, display;
   double defaultValue = 0.0;
+  double value = 0.0;  // normalised, once the factory bank is loaded
 };
 
 struct Description {
   std::vector<ParamDesc> params;
   std::vector<juce::String> programs;
+  std::vector<std::vector<double>> programValues;  // normalised, per program
 };
 
+// The factory bank that a hosted instance loads from its bundle.
+juce::File factoryBank() { return juce::File(VANTOREL_BUNDLE).getChildFile("Contents/Resources/init.fxb"); }
+
 Description describeDirectly() {
-  const auto bank = juce::File(VANTOREL_BUNDLE).getChildFile("Contents/Resources/init.fxb");
   juce::StringArray args{"describe"};
-  if (bank.existsAsFile()) args.add(bank.getFullPathName());
+  if (factoryBank().existsAsFile()) args.add(factoryBank().getFullPathName());
   Description d;
   for (const auto& line : juce::StringArray::fromLines(runReference(args))) {
     const auto fields = juce::StringArray::fromTokens(line, "\t", "");
-    if (fields.size() >= 5 && fields[0] == "P") d.params.push_back({fields[2], fields[4], fields[3].getDoubleValue()});
-    if (fields.size() >= 2 && fields[0] == "N") d.programs.push_back(fields.size() > 2 ? fields[2] : juce::String());
+    if (fields.size() >= 6 && fields[0] == "P")
+      d.params.push_back({fields[2], fields[4], fields[3].getDoubleValue(), fields[5].getDoubleValue()});
+    if (fields.size() >= 2 && fields[0] == "N") {
+      d.programs.push_back(fields.size() > 2 ? fields[2] : juce::String());
+      d.programValues.emplace_back();
+      for (int i = 3; i < fields.size(); ++i) d.programValues.back().push_back(fields[i].getDoubleValue());
+    }
   }
   return d;
 }
@@ -75,11 +84,10 @@ private:
   double mBpm;
 };
 
-std::unique_ptr<juce::AudioPluginInstance> load(juce::PluginDescription* described = nullptr,
-                                                const char* bundle = VANTOREL_BUNDLE) {
+std::unique_ptr<juce::AudioPluginInstance> load(juce::PluginDescription* described = nullptr) {
   juce::VST3PluginFormat format;
   juce::OwnedArray<juce::PluginDescription> types;
-  format.findAllTypesForFile(types, bundle);
+  format.findAllTypesForFile(types, VANTOREL_BUNDLE);
   EXPECT_EQ(types.size(), 1);
   if (types.isEmpty()) return nullptr;
   if (described) *described = *types[0];
@@ -119,7 +127,8 @@ Render renderDirectly(const std::vector<Msg>& seq, double tempo, const juce::Mem
   for (const auto& m : seq) text << (juce::int64)m.pos << " " << m.status << " " << m.d1 << " " << m.d2 << "\n";
   events.replaceWithText(text);
   juce::StringArray args{"render", juce::String(kRate), juce::String(kBlock), juce::String(tempo, 6),
-                         juce::String(kFrames), events.getFullPathName(), out.getFullPathName()};
+                         juce::String(kFrames), events.getFullPathName(), out.getFullPathName(),
+                         factoryBank().existsAsFile() ? factoryBank().getFullPathName() : juce::String("-")};
   juce::File stateFile;
   if (state) {
     stateFile = dir.getNonexistentChildFile("state", ".bin");
@@ -240,7 +249,7 @@ TEST(VST3Host, ParametersAndProgramsAsTheInstrumentDefinesThem) {
     SCOPED_TRACE(i);
     EXPECT_EQ(p->getName(128), expected.params[i].name);
     EXPECT_FLOAT_EQ(p->getDefaultValue(), static_cast<float>(expected.params[i].defaultValue));
-    EXPECT_FLOAT_EQ(p->getValue(), static_cast<float>(expected.params[i].defaultValue));
+    EXPECT_FLOAT_EQ(p->getValue(), static_cast<float>(expected.params[i].value));  // program 0's
     EXPECT_EQ(p->getText(p->getDefaultValue(), 128), expected.params[i].display);
     EXPECT_TRUE(p->isAutomatable());
   }
@@ -351,13 +360,22 @@ TEST(VST3Host, ProgramChangeRestoresTheProgramAndAnnouncesAllValues) {
   // ... is gone: program 5 is current and sounds as stored.
   EXPECT_EQ(plugin->getCurrentProgram(), 5);
   EXPECT_EQ(plugin->getProgramName(5), expected.programs[5]);
-  EXPECT_FLOAT_EQ(params[65]->getValue(), static_cast<float>(expected.params[65].defaultValue));
+  ASSERT_EQ(expected.programValues[5].size(), static_cast<size_t>(kNumParams));
+  for (int i = 0; i < kNumParams; ++i) EXPECT_FLOAT_EQ(params[i]->getValue(), static_cast<float>(expected.programValues[5][i])) << i;
   for (int i = 0; i < kNumParams; ++i) EXPECT_GE(counter.changes[i], 1) << "parameter " << i << " not announced";
 }
 
+// Writes the configuration file that instances created from now on read.
+void writeConfig(const std::string& text) {
+  const auto folder = std::filesystem::path(getenv("HOME")) / "Music" / "KestrosaMusic";
+  std::filesystem::create_directories(folder);
+  ASSERT_TRUE(juce::File((folder / "vantorel.ini").string()).replaceWithText(text));
+}
+
 TEST(VST3Host, MidiThruPassesMessagesOut) {
-  // The instrument with MIDI thru on (a test build of the module; normally the configuration file sets it).
-  auto plugin = load(nullptr, VANTOREL_THRU_BUNDLE);
+  // The configuration file switches MIDI thru on.
+  writeConfig("[MIDI Global]\nMIDI Thru=true\n\n");
+  auto plugin = load();
   ASSERT_NE(plugin, nullptr);
   prepare(*plugin, true);
 
@@ -382,7 +400,8 @@ TEST(VST3Host, MidiThruPassesMessagesOut) {
   EXPECT_TRUE(out[2].second.isNoteOff());
   EXPECT_EQ(out[2].first, 200);
 
-  // As shipped, thru is off: nothing comes out.
+  // Switched off, nothing comes out.
+  writeConfig("[MIDI Global]\nMIDI Thru=false\n\n");
   auto shipped = load();
   ASSERT_NE(shipped, nullptr);
   prepare(*shipped, true);

@@ -47,9 +47,15 @@ int describe(const char* bankPath) {
     const iplug::IParam* p = plug->GetParam(i);
     WDL_String text;
     p->GetDisplay(p->GetDefault(true), true, text);
-    std::printf("P\t%d\t%s\t%.17g\t%s\n", i, p->GetName(), p->GetDefault(true), text.Get());
+    std::printf("P\t%d\t%s\t%.17g\t%s\t%.17g\n", i, p->GetName(), p->GetDefault(true), text.Get(),
+                p->GetNormalized());
   }
-  for (int i = 0; i < plug->NPresets(); ++i) std::printf("N\t%d\t%s\n", i, plug->GetPresetName(i));
+  for (int i = 0; i < plug->NPresets(); ++i) {
+    std::printf("N\t%d\t%s", i, plug->GetPresetName(i));
+    if (plug->RestorePreset(i))
+      for (int p = 0; p < plug->NParams(); ++p) std::printf("\t%.17g", plug->GetParam(p)->GetNormalized());
+    std::printf("\n");
+  }
   return 0;
 }
 
@@ -68,15 +74,23 @@ int renderFile(int argc, char** argv) {
     }
   }
 
+  // As a hosted instance lives: the factory bank loaded at construction, then set up.
   auto plug = std::make_unique<Vantorel>(iplug::InstanceInfo{});
+  if (std::string(argv[8]) != "-" && !plug->LoadBankFromFXB(argv[8])) {
+    std::fprintf(stderr, "cannot load %s\n", argv[8]);
+    return 1;
+  }
+  // The host activates it before it sets it up, so it is first reset at the framework's default rate
+  // (which steps the ensemble's sweep once more).
+  plug->ResetProcessing(plug->GetSampleRate(), block);
   plug->ResetProcessing(rate, block);
-  if (argc > 8) {
-    std::ifstream in(argv[8], std::ios::binary);
+  if (argc > 9) {
+    std::ifstream in(argv[9], std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     iplug::IByteChunk chunk;
     chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
     if (plug->unserializeKestrosaState(chunk, 0) <= 0) {
-      std::fprintf(stderr, "cannot restore %s\n", argv[8]);
+      std::fprintf(stderr, "cannot restore %s\n", argv[9]);
       return 1;
     }
   }
@@ -95,7 +109,8 @@ int renderFile(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::string(argv[1]) == "describe") return describe(argc > 2 ? argv[2] : nullptr);
-  if (argc >= 8 && std::string(argv[1]) == "render") return renderFile(argc, argv);
-  std::fprintf(stderr, "usage: %s describe [BANK.fxb] | render RATE BLOCK TEMPO FRAMES EVENTS OUT [STATE]\n", argv[0]);
+  if (argc >= 9 && std::string(argv[1]) == "render") return renderFile(argc, argv);
+  std::fprintf(stderr, "usage: %s describe [BANK.fxb] | render RATE BLOCK TEMPO FRAMES EVENTS OUT BANK.fxb|- [STATE]\n",
+               argv[0]);
   return 2;
 }

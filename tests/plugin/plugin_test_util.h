@@ -1,9 +1,36 @@
 #pragma once
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "vantorel.h"
+
+// A fresh, empty HOME for as long as the object lives; instances made meanwhile keep their configuration
+// there. The previous HOME comes back afterwards.
+struct ScopedHome {
+  ScopedHome() {
+    if (const char* old = getenv("HOME")) previous = old;
+    std::string pattern = (std::filesystem::temp_directory_path() / "vantorel-home-XXXXXX").string();
+    if (mkdtemp(pattern.data())) dir = pattern;
+    setenv("HOME", dir.c_str(), 1);
+  }
+  ~ScopedHome() {
+    std::filesystem::remove_all(dir);
+    if (previous.empty()) unsetenv("HOME");
+    else setenv("HOME", previous.c_str(), 1);
+  }
+  ScopedHome(const ScopedHome&) = delete;
+  ScopedHome& operator=(const ScopedHome&) = delete;
+  std::filesystem::path configFolder() const { return dir / "Music" / "KestrosaMusic"; }
+  std::filesystem::path configFile() const { return configFolder() / "vantorel.ini"; }
+
+  std::filesystem::path dir;
+  std::string previous;
+};
 
 // A Vantorel driven the way a host drives it, with stereo output buffers at hand.
 struct TestInstrument {

@@ -1,23 +1,38 @@
-// Writes the factory bank: 64 programs at the default sound, each named "Init".
+// vantorel-factory-bank: writes the factory bank from the table of factory programs.
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
+#include "programtable.h"
 #include "vantorel.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2 || std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0) {
-    std::fprintf(argc == 2 ? stdout : stderr, "usage: %s OUTPUT.fxb\nWrites the factory bank of 64 \"Init\" programs.\n",
-                 argv[0]);
-    return argc == 2 ? 0 : 2;
+  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    std::printf("usage: %s PROGRAMS.txt OUTPUT.fxb\n"
+                "Writes the factory bank of %d programs from their table (name line, then \"Parameter Name = value\"\n"
+                "lines; blocks separated by empty lines).\n",
+                argv[0], vantorel::kNumPrograms);
+    return 0;
+  }
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s PROGRAMS.txt OUTPUT.fxb (see --help)\n", argv[0]);
+    return 2;
+  }
+  std::ifstream table(argv[1]);
+  if (!table) {
+    std::fprintf(stderr, "%s: cannot read %s\n", argv[0], argv[1]);
+    return 1;
   }
   Vantorel plug{iplug::InstanceInfo{}};
-  for (int i = 0; i < plug.NPresets(); ++i) {
-    plug.SetCurrentPresetIdx(i);
-    plug.initProgram();
+  std::vector<factory::Program> programs;
+  std::string error;
+  if (!factory::readPrograms(table, plug, vantorel::kNumPrograms, programs, error)) {
+    std::fprintf(stderr, "%s: %s: %s\n", argv[0], argv[1], error.c_str());
+    return 1;
   }
-  plug.SetCurrentPresetIdx(0);
-  if (!plug.SaveBankAsFXB(argv[1])) {
-    std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[1]);
+  factory::fillBank(plug, programs);
+  if (!plug.SaveBankAsFXB(argv[2])) {
+    std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[2]);
     return 1;
   }
   return 0;
