@@ -10,6 +10,11 @@
 // held-key list, the tick counters, the paths, the program copy buffer and the MIDI learn state.
 class Synth : public iplug::IPlugVST3 {
 public:
+  // Room of the MIDI queue: a full block's intake plus what the previous block left for later ticks.
+  static constexpr int kMidiQueueSize = 2 * kMaxBlockMessages;
+  // Room of the held-key list: a full keyboard struck several times over.
+  static constexpr size_t kMaxPressedKeys = 1024;
+
   Synth(const iplug::InstanceInfo& info, const iplug::Config& config);
   ~Synth() override;
 
@@ -17,11 +22,10 @@ public:
   static double convert2Hz(int pitch);
 
   // --- framework overrides ---
-  void OnParamChange(int paramIdx) override;
+  // MIDI learn takes the touched parameter (UI thread).
+  void OnParamChangeUI(int paramIdx, iplug::EParamSource source) override;
   void OnPresetsModified() override {}
   void OnIdle() override {}
-  Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID tag,
-                                                   Steinberg::Vst::ParamValue value) override;
 
   // --- operations the instrument overrides or uses, in slot order ---
   virtual void createGraphics() {}
@@ -42,7 +46,9 @@ public:
   // --- parameters set by the instrument itself (MIDI controllers) ---
   void setParamValue(int index, double value, bool normalized);
 
-  // --- programs ---
+  // --- programs (UI thread) ---
+  // Makes program index current, keeping the edits of the program left; an index outside the bank
+  // changes nothing but that store.
   void changePreset(int index);
   void copyPreset();
   void pastePreset();
