@@ -11,7 +11,7 @@ IMidiQueue::IMidiQueue(int size) {
   try {
     mBuf.resize(size > 0 ? static_cast<size_t>(size) : 0);
   } catch (const std::bad_alloc&) {
-    mBuf.clear();  // start without room; Add grows
+    mBuf.clear();  // start without room
   }
 }
 
@@ -22,28 +22,21 @@ void IMidiQueue::Compact() {
   mFront = 0;
 }
 
-bool IMidiQueue::Grow() {
-  const int size = GetSize();
-  const int newSize = size > 0 ? 2 * size : kDefaultSize;
-  try {
-    std::vector<IMidiMsg> grown(static_cast<size_t>(newSize));
-    std::copy(mBuf.begin() + mFront, mBuf.begin() + mBack, grown.begin());
-    mBack -= mFront;
-    mFront = 0;
-    mBuf.swap(grown);
-  } catch (const std::bad_alloc&) {
-    return false;
+bool IMidiQueue::EvictForRelease() {
+  for (int i = mBack - 1; i >= mFront; --i) {
+    if (mBuf[i].IsRelease()) continue;
+    std::copy(mBuf.begin() + i + 1, mBuf.begin() + mBack, mBuf.begin() + i);
+    --mBack;
+    return true;
   }
-  return true;
+  return false;
 }
 
-void IMidiQueue::Add(const IMidiMsg& msg) {
+bool IMidiQueue::Add(const IMidiMsg& msg) {
+  if (mBack == GetSize() && mFront > 0) Compact();
   if (mBack == GetSize()) {
-    if (mFront > 0) {
-      Compact();
-    } else if (!Grow()) {
-      return;
-    }
+    CountDrop();  // the message refused, or the one that makes way for it
+    if (!msg.IsRelease() || !EvictForRelease()) return false;
   }
   // Walk back over the messages due later; in-order arrival stops at once.
   int pos = mBack;
@@ -53,6 +46,7 @@ void IMidiQueue::Add(const IMidiMsg& msg) {
   }
   mBuf[pos] = msg;
   ++mBack;
+  return true;
 }
 
 void IMidiQueue::Flush(int nFrames) {

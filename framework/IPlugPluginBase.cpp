@@ -146,6 +146,7 @@ IPluginBase::IPluginBase(const Config& config) : mConfig(config) {
   const int nParams = config.nParams > 0 ? config.nParams : 0;
   mParams.reserve(nParams);
   for (int i = 0; i < nParams; ++i) mParams.push_back(std::make_unique<IParam>());
+  mLanes = std::make_unique<ParamLane[]>(nParams);
   mPresets.resize(config.nPresets > 0 ? config.nPresets : 0);
 }
 
@@ -156,13 +157,10 @@ int IPluginBase::GetPluginVersionDecimal() const {
   return ((v >> 16) & 0xFFFF) * 10000 + ((v >> 8) & 0xFF) * 100 + (v & 0xFF);
 }
 
-void IPluginBase::OnParamReset(EParamSource /*source*/) {
-  for (int i = 0; i < NParams(); ++i) OnParamChange(i);
-}
-
 // --- state record ---
 
 int IPluginBase::unserializeKestrosaState(const IByteChunk& chunk, int startPos) {
+  BankScope bank(mBankLock);  // the record may rename a slot and store itself there
   struct FlagScope {
     bool& flag;
     explicit FlagScope(bool& f) : flag(f) { flag = true; }
@@ -198,35 +196,13 @@ const char* IPluginBase::GetPresetName(int idx) const {
 }
 
 void IPluginBase::ModifyCurrentPreset(const char* name) {
-  IPreset* preset = GetPreset(mCurrentPresetIdx);
+  BankScope bank(mBankLock);
+  IPreset* preset = GetPreset(GetCurrentPresetIdx());
   if (!preset) return;
   preset->mChunk.Clear();
   SerializeState(preset->mChunk);
   preset->mInitialized = true;
   if (name && *name) SetName(preset->mName, name);
-}
-
-bool IPluginBase::RestorePreset(int idx) {
-  IPreset* preset = GetPreset(idx);
-  if (!preset) return false;
-  if (!preset->mInitialized) {
-    // First use of an empty slot: it takes the current sound under a new user preset name.
-    preset->mChunk.Clear();
-    if (!SerializeState(preset->mChunk)) {
-      preset->mChunk.Clear();
-      return false;
-    }
-    int nUser = 0;
-    for (const IPreset& p : mPresets) nUser += strstr(p.mName, "user preset") ? 1 : 0;
-    preset->mInitialized = true;
-    snprintf(preset->mName, sizeof preset->mName, "user preset %d", nUser + 1);
-  } else if (UnserializeState(preset->mChunk, 0) < 1) {
-    return false;
-  }
-  mCurrentPresetIdx = idx;
-  OnPresetsModified();
-  OnRestoreState();
-  return true;
 }
 
 // --- FXB/FXP writing ---
@@ -250,7 +226,7 @@ bool IPluginBase::SaveBankAsChunk(IByteChunk& file) const {
   PutBE32(file, GetUniqueID());
   PutBE32(file, GetPluginVersionDecimal());
   PutBE32(file, NPresets());
-  PutBE32(file, mCurrentPresetIdx);
+  PutBE32(file, GetCurrentPresetIdx());
   const uint8_t reserved[kBankReservedSize] = {};
   file.PutBytes(reserved, kBankReservedSize);
   PutBE32(file, chunk.Size());
@@ -273,7 +249,7 @@ bool IPluginBase::SavePresetAsChunk(IByteChunk& file) const {
   PutBE32(file, GetPluginVersionDecimal());
   PutBE32(file, NParams());
   char name[kProgNameSize] = {};
-  strncpy(name, GetPresetName(mCurrentPresetIdx), kProgNameSize - 1);
+  strncpy(name, GetPresetName(GetCurrentPresetIdx()), kProgNameSize - 1);
   file.PutBytes(name, kProgNameSize);
   PutBE32(file, chunk.Size());
   file.PutBytes(chunk.GetData(), chunk.Size());
@@ -299,6 +275,7 @@ bool IPluginBase::LoadBankFromChunk(const IByteChunk& file) {
   if (!GetBE32(file, 8, fxMagic) || !GetBE32(file, 16, id) || id != GetUniqueID()) return false;
   if (!GetBE32(file, 24, nPrograms) || nPrograms < 0) return false;
 
+  BankScope bank(mBankLock);
   // Reading a bank applies its programs one by one; the sound before the load is kept to fall back on.
   IByteChunk before;
   SerializeState(before);
@@ -309,9 +286,9 @@ bool IPluginBase::LoadBankFromChunk(const IByteChunk& file) {
 
   // The current program stays current and sounds as loaded (RestorePreset also gives the notices). If the
   // bank leaves it empty, it takes the sound from before the load, not that of the bank's last program.
-  const IPreset* current = GetPreset(mCurrentPresetIdx);
+  const IPreset* current = GetPreset(GetCurrentPresetIdx());
   if (current && !current->mInitialized) UnserializeState(before, 0);
-  if (!RestorePreset(mCurrentPresetIdx)) OnPresetsModified();
+  if (!RestorePreset(GetCurrentPresetIdx())) OnPresetsModified();
   OnPresetsLoaded();
   return true;
 }
@@ -408,6 +385,7 @@ bool IPluginBase::LoadPresetFromChunk(const IByteChunk& file) {
   if (!GetBE32(file, 8, fxMagic) || !GetBE32(file, 12, version) || version != 1) return false;
   if (!GetBE32(file, 16, id) || id != GetUniqueID()) return false;
 
+  BankScope bank(mBankLock);
   bool ok = false;
   if (fxMagic == kProgChunkMagic) ok = LoadChunkProgram(file);
   else if (fxMagic == kProgParamsMagic) ok = LoadParamListProgram(file);

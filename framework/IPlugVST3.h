@@ -1,12 +1,13 @@
 #pragma once
 
 // The VST3 binding: one object that is the host's component, audio processor, edit controller, unit
-// information and MIDI mapping at once (a single-component plug-in). It drives IPlugAPIBase for the host:
-// processing set-up and activation, per-block parameter changes, MIDI and rendering, host state, the
-// program list and the parameter list the host sees.
+// information and MIDI mapping at once (a single-component plug-in). It translates between the host and
+// IPlugAPIBase, which holds the rules: processing set-up and activation, per-block parameter changes, MIDI
+// and rendering, host state, the program list and the parameter list the host sees. Its definitions are
+// split by concern: IPlugVST3.cpp (life cycle, buses, set-up), IPlugVST3_Process.cpp (the block),
+// IPlugVST3_Controller.cpp (parameters, texts, notices to the host), IPlugVST3_State.cpp (host state) and
+// IPlugVST3_Units.cpp (the program list).
 
-#include <atomic>
-#include <thread>
 #include <vector>
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
@@ -18,6 +19,7 @@
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "pluginterfaces/vst/ivstunits.h"
+#include "pluginterfaces/gui/iplugview.h"
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
 #include "IPlugAPIBase.h"
@@ -46,13 +48,12 @@ public:
   static constexpr ParamID kMidiParamBase = 0x20000;
   static constexpr int kNumMidiChannels = 16;
   static constexpr int kNumMidiControllers = Steinberg::Vst::kCtrlProgramChange + 1;  // 0 ... 127, AT, PB, PC
-  // Messages one block can carry to the plug-in (incoming events plus mapped controllers) and out of it.
-  static constexpr int kMaxBlockMessages = 4096;
 
   explicit IPlugVST3(const Config& config);
   ~IPlugVST3() override;
 
   // --- Steinberg::IPluginBase ---
+  // A host context that offers a run loop (Linux::IRunLoop) drives the UI timer (OnTimer) from it.
   tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
   tresult PLUGIN_API terminate() override;
 
@@ -65,6 +66,8 @@ public:
   tresult PLUGIN_API getRoutingInfo(Steinberg::Vst::RoutingInfo& inInfo, Steinberg::Vst::RoutingInfo& outInfo) override;
   tresult PLUGIN_API activateBus(Steinberg::Vst::MediaType type, Steinberg::Vst::BusDirection dir, int32 index,
                                  Steinberg::TBool state) override;
+  // Activation switches processing on (see IPluginBase: threads); repeating the current state is accepted
+  // and changes nothing.
   tresult PLUGIN_API setActive(Steinberg::TBool state) override;
   // Host state (component and controller alike): the state record, then the 32-bit bypass flag.
   tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
@@ -77,6 +80,7 @@ public:
                                        Steinberg::Vst::SpeakerArrangement& arr) override;
   tresult PLUGIN_API canProcessSampleSize(int32 symbolicSampleSize) override;
   uint32 PLUGIN_API getLatencySamples() override;
+  // Refused while active and for rates outside IPlugAPIBase::kMinSampleRate ... kMaxSampleRate.
   tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup) override;
   tresult PLUGIN_API setProcessing(Steinberg::TBool state) override;
   tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override;
@@ -96,8 +100,8 @@ public:
   ParamValue PLUGIN_API normalizedParamToPlain(ParamID tag, ParamValue valueNormalized) override;
   ParamValue PLUGIN_API plainParamToNormalized(ParamID tag, ParamValue plainValue) override;
   ParamValue PLUGIN_API getParamNormalized(ParamID tag) override;
-  // The host sets a parameter on the controller side. For kPresetParam this restores program
-  // round(63 * value) (RestorePreset). Returns kResultTrue on success.
+  // The host sets a parameter on the controller side (SetParameterFromHost; SetProgramFromHost for
+  // kPresetParam). Returns kResultTrue on success.
   tresult PLUGIN_API setParamNormalized(ParamID tag, ParamValue value) override;
   Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
 
@@ -129,13 +133,12 @@ public:
 
   // --- IPlugAPIBase notifications ---
   void InformHostOfParamChange(int idx, double normalizedValue) override;
-  void InformHostOfPresetChange() override;
-  // Tells the host the program-change parameter (kPresetParam) now has this normalised value.
-  void InformHostOfProgramParamChange(double normalizedValue);
+  void InformHostOfProgramChange() override;
+  void InformHostOfParamValuesChanged() override;
+  void InformHostOfProgramListChanged() override;
+  void BeginInformHostOfParamChangeFromUI(int idx) override;
+  void EndInformHostOfParamChangeFromUI(int idx) override;
   bool SendMidiMsg(const IMidiMsg& msg) override;
-  // A program or state restored while a block is processed (MIDI program change) is announced to the
-  // host at the end of that block. Subclasses that override this must call it.
-  void OnRestoreState() override;
 
   // --- COM plumbing ---
   OBJ_METHODS(IPlugVST3, Steinberg::Vst::EditControllerEx1)
@@ -147,27 +150,22 @@ public:
   END_DEFINE_INTERFACES(Steinberg::Vst::EditControllerEx1)
   REFCOUNT_METHODS(Steinberg::Vst::EditControllerEx1)
 
-protected:
-  // True while process() runs on the calling thread (the audio thread).
-  bool IsProcessThread() const;
-
 private:
-  struct PendingMidi {
-    IMidiMsg msg;
-    int order;  // 0: mapped controller, 1: event; messages at one offset keep this order
-  };
+  class Timer;
 
   void BuildParameters();
   bool RestoreHostState(Steinberg::IBStream* state);
   void AllocateScratch(int maxBlock);
   void EnsureProcessingSetUp();
+  void StartTimer(Steinberg::FUnknown* context);
+  void StopTimer();
   void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes, int nFrames);
   void CollectEvents(Steinberg::Vst::IEventList* events, int nFrames);
-  void AddPending(const IMidiMsg& msg, int order);
-  void RenderSpan(Steinberg::Vst::ProcessData& data, int start, int n, int& nextMsg);
+  void RenderSpan(Steinberg::Vst::ProcessData& data, int start, int n);
+  void SilenceOutputs(Steinberg::Vst::ProcessData& data, int nFrames);
+  void SetSilenceFlags(Steinberg::Vst::ProcessData& data, int nFrames);
   void QueueOutputParamChange(ParamID id, double normalizedValue);
   bool IsMidiParam(ParamID id, int& channel, int& controller) const;
-  bool IsEcho(double current, double incoming) const;
 
   // Bus layout from the configuration's channel I/O text.
   int mNumInChans = 0;
@@ -187,15 +185,15 @@ private:
   std::vector<double> mInScratch;     // zeroed inputs
   std::vector<double*> mOutPtrs;      // per-channel pointers handed to ProcessBlock
   std::vector<double*> mInPtrs;
-  std::vector<PendingMidi> mPending;  // this block's messages, ordered by offset
-  int mNumPending = 0;
 
   // Per-block context of process(), valid on the audio thread only.
   Steinberg::Vst::IParameterChanges* mOutParamChanges = nullptr;
   Steinberg::Vst::IEventList* mOutEvents = nullptr;
   int mSpanStart = 0;
-  bool mRestoredInBlock = false;
-  std::atomic<std::thread::id> mProcessThread{};
+
+  // The UI timer on the host's run loop, when the host context offers one.
+  Steinberg::Linux::IRunLoop* mRunLoop = nullptr;
+  Timer* mTimer = nullptr;
 };
 
 // Creates the plug-in instance for a host (defined by the plug-in's entry unit).

@@ -91,8 +91,7 @@ const char* boolText(bool b) { return b ? "true" : "false"; }
 
 Synth::Synth(const iplug::InstanceInfo& /*info*/, const iplug::Config& config) : iplug::IPlugVST3(config) {
   std::fill(std::begin(midiLearnTable), std::end(midiLearnTable), -1);
-  // Room for a full keyboard struck several times over, so note-ons never allocate on the audio thread.
-  pressedKeys.reserve(1024);
+  pressedKeys.reserve(kMaxPressedKeys);  // note-ons never allocate on the audio thread
   copyBuffer.Reserve(4096);
   iplug::PluginPath(pluginPath, "Vantorel");
   if (const char* home = std::getenv("HOME")) homePath.Set(home);
@@ -136,7 +135,7 @@ double Synth::convert2Hz(int pitch) { return ::convert2Hz(pitch); }
 // Host and framework calls
 
 void Synth::OnReset() {
-  midiQueue.Resize(GetBlockSize());
+  midiQueue.Resize(kMidiQueueSize);
   clearKeyBuffer();
   midiLearnActive = false;
   samplesPerTick = std::max(static_cast<int>(GetSampleRate()) / 1000, 1);
@@ -147,21 +146,11 @@ void Synth::OnActivate(bool active) {
   if (active) OnParamReset(iplug::kHost);
 }
 
-void Synth::OnParamChange(int paramIdx) {
+void Synth::OnParamChangeUI(int paramIdx, iplug::EParamSource /*source*/) {
   if (midiLearnActive) {
     midiLearnParam = paramIdx;
     applyMidiLearn();
   }
-}
-
-Steinberg::tresult PLUGIN_API Synth::setParamNormalized(Steinberg::Vst::ParamID tag,
-                                                        Steinberg::Vst::ParamValue value) {
-  const Steinberg::tresult result = iplug::IPlugVST3::setParamNormalized(tag, value);
-  if (tag == kPresetParam && result == Steinberg::kResultOk) {
-    for (int i = 0; i < NParams(); ++i) SendParameterValueFromUI(i, GetParam(i)->GetNormalized());
-    return Steinberg::kResultOk;
-  }
-  return result;
 }
 
 void Synth::setParamValue(int index, double value, bool normalized) {
@@ -245,6 +234,13 @@ int Synth::saveConfig(int what) {
 // Held keys
 
 void Synth::addPressedKey(unsigned char key) {
+  if (pressedKeys.size() >= kMaxPressedKeys) {
+    // Full (keys struck over and over without release): one repeated entry makes room. What depends on
+    // the list (whether a key is held, whether it is empty or holds one key) stays as it was.
+    const auto repeated = std::adjacent_find(pressedKeys.begin(), pressedKeys.end());
+    if (repeated == pressedKeys.end()) return;
+    pressedKeys.erase(repeated);
+  }
   // Insert behind equal keys: the same as appending and sorting.
   pressedKeys.insert(std::upper_bound(pressedKeys.begin(), pressedKeys.end(), key), key);
 }
@@ -269,14 +265,15 @@ void Synth::initProgram() {
   ModifyCurrentPreset("Init");
   for (int i = 0; i < NParams(); ++i)
     SendParameterValueFromDelegate(i, std::min(GetParam(i)->GetNormalized(), 1.0), true);
+  InformHostOfPresetChange();
 }
 
 void Synth::changePreset(int index) {
   ModifyCurrentPreset();
-  const double value = index / 63.0;
-  setParamNormalized(kPresetParam, value);
-  InformHostOfProgramParamChange(value);
-  RestorePreset(index);
+  if (index < 0 || index >= NPresets()) return;
+  // The edits were stored just now, so going to the current program again changes nothing.
+  if (!RestorePreset(index, true)) return;
+  InformHostOfProgramChange();  // the user's own choice, unlike the values that follow from it
   InformHostOfPresetChange();
 }
 
@@ -292,6 +289,7 @@ void Synth::pastePreset() {
   ModifyCurrentPreset(GetPresetName(copiedProgramIndex));
   for (int i = 0; i < NParams(); ++i)
     SendParameterValueFromDelegate(i, std::min(GetParam(i)->GetNormalized(), 1.0), true);
+  InformHostOfPresetChange();
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -12,6 +12,11 @@
 // MIDI learn state.
 class Synth : public iplug::IPlugVST3 {
 public:
+  // Room of the MIDI queue: a full block's intake plus what the previous block left for later ticks.
+  static constexpr int kMidiQueueSize = 2 * kMaxBlockMessages;
+  // Room of the held-key list: a full keyboard struck several times over.
+  static constexpr size_t kMaxPressedKeys = 1024;
+
   // What saveConfig writes besides the startup bank (the numbers of the commands that ask for it).
   static constexpr int kSaveAll = -1;
   static constexpr int kSaveWindowSize = 19;
@@ -27,11 +32,10 @@ public:
   static double convert2Hz(int pitch);
 
   // --- framework overrides ---
-  void OnParamChange(int paramIdx) override;
+  // MIDI learn takes the touched parameter (UI thread).
+  void OnParamChangeUI(int paramIdx, iplug::EParamSource source) override;
   void OnPresetsModified() override {}
   void OnIdle() override {}
-  Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID tag,
-                                                   Steinberg::Vst::ParamValue value) override;
 
   // --- operations the instrument overrides or uses, in slot order ---
   virtual void createGraphics() {}
@@ -61,7 +65,9 @@ public:
   // The scale saveConfig writes: the open editor's; the stored scale until there is an editor.
   virtual float currentEditorScale() const { return editorScale; }
 
-  // --- programs ---
+  // --- programs (UI thread) ---
+  // Makes program index current, keeping the edits of the program left; an index outside the bank
+  // changes nothing but that store.
   void changePreset(int index);
   void copyPreset();
   void pastePreset();

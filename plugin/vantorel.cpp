@@ -45,16 +45,25 @@ iplug::Config makeConfig() {
 }  // namespace
 
 void NoteEventFifo::push_back(const IMidiMsg& msg) {
-  const int cap = static_cast<int>(buf.size());
-  if (count == cap) {
-    // Full: unroll into a larger buffer (rare; a tick rarely brings hundreds of note messages).
-    std::vector<IMidiMsg> bigger(cap * 2);
-    for (int i = 0; i < count; ++i) bigger[i] = buf[(head + i) % cap];
-    buf.swap(bigger);
-    head = 0;
+  if (count == capacity()) {
+    ++lost;  // the message refused, or the one that makes way for it
+    if (!msg.IsRelease()) return;
+    int i = count - 1;
+    while (i >= 0 && at(i).IsRelease()) --i;
+    if (i < 0) return;
+    for (; i + 1 < count; ++i) at(i) = at(i + 1);
+    --count;
   }
-  buf[(head + count) % static_cast<int>(buf.size())] = msg;
+  at(count) = msg;
   ++count;
+}
+
+void NoteEventFifo::reserve(int n) {
+  if (n <= capacity()) return;
+  std::vector<IMidiMsg> bigger(n);
+  for (int i = 0; i < count; ++i) bigger[i] = at(i);
+  buf.swap(bigger);
+  head = 0;
 }
 
 Vantorel::Vantorel(const iplug::InstanceInfo& info) : Synth(info, makeConfig()) {
@@ -75,6 +84,7 @@ Vantorel::~Vantorel() { delay.cleanUp(); }
 
 void Vantorel::OnReset() {
   Synth::OnReset();
+  noteEvents.reserve(kMidiQueueSize);  // all that the MIDI queue can hand on at one tick
   const double fs = GetSampleRate();
   if (fs == lastSampleRate) return;
   lastSampleRate = fs;
@@ -124,7 +134,6 @@ void Vantorel::OnReset() {
 // Parameter application
 
 void Vantorel::OnParamChange(int index) {
-  Synth::OnParamChange(index);
   if (index < 0 || index >= vantorel::kNumParams) return;
   const iplug::IParam* param = GetParam(index);
   const double v = param->Value();
@@ -334,11 +343,11 @@ int Vantorel::UnserializeState(const IByteChunk& chunk, int startPos) {
   int32_t programIndex = GetCurrentPresetIdx();
   const bool marked = isNewVersion_1_0_0(chunk, startPos);
   int pos = startPos;
+  char name[64] = {0};
+  bool haveName = false;
   if (marked) {
     pos = startPos + static_cast<int>(std::strlen(versionMagic));
     pos = chunk.Get(&programIndex, pos);
-    char name[64] = {0};
-    bool haveName = false;
     if (pos >= 0) {
       int32_t len = 0;
       const int afterLen = chunk.Get(&len, pos);
@@ -353,12 +362,6 @@ int Vantorel::UnserializeState(const IByteChunk& chunk, int startPos) {
         pos = -1;
       }
     }
-    // Only a host's project restore renames a slot, and never through an index outside the bank.
-    if (fullStateRestore && haveName && programIndex >= 0 && programIndex < NPresets()) {
-      iplug::IPreset* preset = GetPreset(programIndex);
-      std::strncpy(preset->mName, name, sizeof(preset->mName) - 1);
-      preset->mName[sizeof(preset->mName) - 1] = 0;
-    }
   }
 
   if (pos >= 0) {
@@ -367,19 +370,39 @@ int Vantorel::UnserializeState(const IByteChunk& chunk, int startPos) {
       const int next = chunk.Get(&v, pos);
       pos = next;
       if (next < 0) v = 0.0;
-      if (iplug::IParam* param = GetParam(i)) param->Set(v);
+      if (iplug::IParam* param = GetParam(i)) param->Set(v);  // a value that is not finite is constrained
       if (pos < 0) break;
     }
   }
 
   OnParamReset(iplug::kPresetRecall);
 
-  if (marked && fullStateRestore && programIndex != GetCurrentPresetIdx() && programIndex >= 0 &&
-      programIndex < NPresets()) {
+  // Only a host's project restore of a whole record renames a slot and makes it current, and never through
+  // an index outside the bank: a damaged project leaves every program as it was.
+  if (marked && fullStateRestore && pos >= 0 && haveName && programIndex >= 0 && programIndex < NPresets()) {
     iplug::IPreset* preset = GetPreset(programIndex);
-    preset->mChunk.Clear();
-    SetCurrentPresetIdx(programIndex);
-    SerializeState(preset->mChunk);
+    std::strncpy(preset->mName, name, sizeof(preset->mName) - 1);
+    preset->mName[sizeof(preset->mName) - 1] = 0;
+    if (programIndex != GetCurrentPresetIdx()) {
+      preset->mChunk.Clear();
+      SetCurrentPresetIdx(programIndex);
+      SerializeState(preset->mChunk);
+    }
   }
   return pos;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Faults
+
+void Vantorel::OnNonFiniteOutput() {
+  for (LP6& f : outLP6) f.setSampleRate(lastSampleRate);
+  for (HP6& f : outHP6) f.setSampleRate(lastSampleRate);
+  for (LP6& f : organFilters) f.setSampleRate(lastSampleRate);
+  lfoSmoother.setSampleRate(lastSampleRate);
+  stringHP6.setSampleRate(lastSampleRate);
+  lfoValue = 0.0;
+  ensemble.clear();
+  phaser.setSampleRate(lastSampleRate);
+  delay.clearDelayLine();
 }

@@ -33,24 +33,31 @@ void setDisplayTextForFrequency(double value, WDL_String& text);
 void setDisplayTextForDelayTimeSync(double value, WDL_String& text);
 
 // Note, sustain and controller messages of the current control tick, waiting for their sample. A ring
-// with room reserved up front; it grows only when a tick brings more messages than it holds.
+// whose room is made on the set-up thread (reserve) and never grows on the audio thread: when it is full,
+// a release takes the place of the latest other message, as in the MIDI queue, and losses are counted.
 class NoteEventFifo {
 public:
   explicit NoteEventFifo(int capacity = 1024) : buf(capacity) {}
   bool empty() const { return count == 0; }
   const iplug::IMidiMsg& front() const { return buf[head]; }
   void pop_front() {
-    head = (head + 1) % static_cast<int>(buf.size());
+    head = (head + 1) % capacity();
     --count;
   }
   void push_back(const iplug::IMidiMsg& msg);
   void clear() { head = count = 0; }
   int size() const { return count; }
+  // Makes room for at least n messages, keeping those waiting (not on the audio thread).
+  void reserve(int n);
+  int dropped() const { return lost; }
 
 private:
+  int capacity() const { return static_cast<int>(buf.size()); }
+  iplug::IMidiMsg& at(int i) { return buf[(head + i) % capacity()]; }
   std::vector<iplug::IMidiMsg> buf;
   int head = 0;
   int count = 0;
+  int lost = 0;
 };
 
 class Vantorel final : public Synth {
@@ -70,6 +77,8 @@ public:
   void initParameters() override;
   void initProgram() override;
   void ProcessMidiMsg(const iplug::IMidiMsg& msg) override;
+  // Empties every filter and effect state, so that a fault that made the output non-finite does not last.
+  void OnNonFiniteOutput() override;
 
   // --- MIDI and key tracking ---
   void handleMidiEvents();

@@ -147,7 +147,7 @@ TEST(FXB, RoundTripKeepsTheCurrentProgram) {
   ASSERT_TRUE(dst.LoadBankFromChunk(file));
   EXPECT_EQ(dst.GetCurrentPresetIdx(), 2);
   EXPECT_EQ(dst.Values(), (std::vector<double>{0.1 * 3, 0.2 * 3, 2, 2.5 * 3}));
-  EXPECT_EQ(dst.hostPresetChanges, 1);
+  EXPECT_EQ(dst.HostPresetChanges(), 1);
   EXPECT_GE(dst.presetsModified, 1);
   for (int i = 0; i < 64; ++i) {
     EXPECT_EQ(dst.GetPreset(i)->mInitialized, src.GetPreset(i)->mInitialized) << i;
@@ -200,7 +200,7 @@ TEST(FXP, SavedProgramLayoutAndRoundTrip) {
   EXPECT_EQ(dst.Values(), src.Values());
   EXPECT_TRUE(dst.GetPreset(6)->mInitialized);
   EXPECT_EQ(std::string(dst.GetPresetName(6)), longName.substr(0, 27));
-  EXPECT_EQ(dst.hostPresetChanges, 1);
+  EXPECT_EQ(dst.HostPresetChanges(), 1);
   EXPECT_EQ(dst.restores, 1);
   dst.SetValues(0, 0, 0, 0);
   ASSERT_TRUE(dst.RestorePreset(6));
@@ -230,7 +230,7 @@ TEST(FXBFXP, RefusesForeignAndDamagedFiles) {
   auto refused = [&](IByteChunk file, bool isBank, const std::function<void(IByteChunk&)>& damage) {
     damage(file);
     const bool ok = isBank ? plug.LoadBankFromChunk(file) : plug.LoadPresetFromChunk(file);
-    return !ok && Snapshot(plug) == before && plug.hostPresetChanges == 0;
+    return !ok && Snapshot(plug) == before && plug.HostPresetChanges() == 0;
   };
   for (bool isBank : {true, false}) {
     const IByteChunk& f = isBank ? bank : prog;
@@ -299,7 +299,7 @@ TEST(FXBFXP, ReadsParameterListForms) {
   EXPECT_EQ(plug.GetParam(2)->Value(), 2.0);
   EXPECT_NEAR(plug.GetParam(3)->Value(), 1.0, 1e-6);
   EXPECT_STREQ(plug.GetPresetName(1), "Strings");
-  EXPECT_EQ(plug.hostPresetChanges, 1);
+  EXPECT_EQ(plug.HostPresetChanges(), 1);
   EXPECT_GT(Fuzz(prog, kLoadProgram), 0);
 
   IByteChunk bank;

@@ -70,32 +70,30 @@ TEST(IMidiQueue, EmptyQueueIsSafe) {
   q.Clear();
   EXPECT_TRUE(q.Empty());
 
-  IMidiQueue none(0);  // a queue without room grows on its first message
-  AddTagged(none, 3, 1);
-  EXPECT_GE(none.GetSize(), 1);
-  EXPECT_EQ(none.Peek().mData1, 1);
+  IMidiQueue none(0);  // a queue without room takes nothing and counts what it loses
+  EXPECT_FALSE(none.Add(IMidiMsg(3, 0x80, 60, 0)));
+  EXPECT_TRUE(none.Empty());
+  EXPECT_EQ(none.NDropped(), 1u);
 }
 
-TEST(IMidiQueue, GrowsWhenFullWithoutLosingOrder) {
+TEST(IMidiQueue, FullQueueNeverGrowsAndKeepsReleases) {
   IMidiQueue q(4);
   for (int i = 0; i < 3; ++i) AddTagged(q, 10 * i, i);
-  q.Remove();  // room at the front is reused before growing
+  q.Remove();  // room at the front is reused
   AddTagged(q, 15, 10);
   AddTagged(q, 1, 11);
+  EXPECT_EQ(q.ToDo(), 4);
+  EXPECT_FALSE(q.Add(IMidiMsg(12, 0x90, 12, 100)));  // full: another note on is dropped
+  EXPECT_TRUE(q.Add(IMidiMsg(30, 0x80, 1, 0)));      // a note off takes the place of the latest note on
+  EXPECT_TRUE(q.Add(IMidiMsg(5, 0xB0, 123, 0)));     // so does all-notes-off ...
+  EXPECT_TRUE(q.Add(IMidiMsg(6, 0xB0, 64, 0)));      // ... and a pedal release
+  EXPECT_FALSE(q.Add(IMidiMsg(7, 0xB0, 64, 127)));   // not a pedal press
+  EXPECT_TRUE(q.Add(IMidiMsg(8, 0x90, 2, 0)));       // a note on with velocity 0 is a release
+  EXPECT_FALSE(q.Add(IMidiMsg(9, 0x80, 3, 0)));      // only releases wait: nothing to make way
   EXPECT_EQ(q.GetSize(), 4);
-  AddTagged(q, 12, 12);  // now full: doubles
-  EXPECT_EQ(q.GetSize(), 8);
-  for (int i = 0; i < 20; ++i) AddTagged(q, 100 - i, 20 + i);
-  EXPECT_EQ(q.GetSize(), 32);
-  EXPECT_EQ(q.ToDo(), 25);
-  const auto out = Drain(q);
-  ASSERT_EQ(out.size(), 25u);
-  EXPECT_EQ(out[0], std::make_pair(1, 11));
-  EXPECT_EQ(out[1], std::make_pair(10, 1));
-  EXPECT_EQ(out[2], std::make_pair(12, 12));
-  EXPECT_EQ(out[3], std::make_pair(15, 10));
-  EXPECT_EQ(out[4], std::make_pair(20, 2));
-  for (size_t i = 1; i < out.size(); ++i) EXPECT_LE(out[i - 1].first, out[i].first);
+  EXPECT_EQ(q.NDropped(), 7u);
+  const std::vector<std::pair<int, int>> expected = {{5, 123}, {6, 64}, {8, 2}, {30, 1}};
+  EXPECT_EQ(Drain(q), expected);
 }
 
 TEST(IMidiQueue, ResizeKeepsUnreadMessages) {

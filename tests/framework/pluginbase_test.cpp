@@ -154,36 +154,3 @@ TEST(IPluginBase, ModifyCurrentPresetStoresTheSoundAndRenames) {
     }
   }
 }
-
-TEST(IPlugAPIBase, ParameterPathsInformTheRightParties) {
-  TestPlug plug;
-  plug.ResetProcessing(48000.0, 256);
-  EXPECT_EQ(plug.GetSampleRate(), 48000.0);
-  EXPECT_EQ(plug.GetBlockSize(), 256);
-  EXPECT_EQ(plug.resets, 1);
-
-  plug.SetParameterFromHost(3, 0.2);
-  EXPECT_DOUBLE_EQ(plug.GetParam(3)->Value(), 1.0);
-  EXPECT_EQ(plug.paramChanges, (std::vector<int>{3}));
-  EXPECT_TRUE(plug.hostParams.empty());
-
-  plug.SetParameterValue(2, 0.7);  // enum: stored and reported as the step it lands on
-  EXPECT_EQ(plug.GetParam(2)->Value(), 1.0);
-  ASSERT_EQ(plug.hostParams.size(), 1u);
-  EXPECT_EQ(plug.hostParams[0], std::make_pair(2, 0.5));
-  EXPECT_EQ(plug.paramChanges, (std::vector<int>{3, 2}));
-
-  plug.SendParameterValueFromUI(0, 0.25);
-  EXPECT_EQ(plug.GetParam(0)->Value(), 0.25);
-  ASSERT_EQ(plug.hostParams.size(), 2u);
-  EXPECT_EQ(plug.hostParams[1], std::make_pair(0, 0.25));
-  EXPECT_EQ(plug.paramChanges.size(), 2u);  // the editor path does not apply
-
-  for (int bad : {-1, 4, 66}) {
-    plug.SetParameterFromHost(bad, 0.5);
-    plug.SetParameterValue(bad, 0.5);
-    plug.SendParameterValueFromUI(bad, 0.5);
-  }
-  EXPECT_EQ(plug.paramChanges.size(), 2u);
-  EXPECT_EQ(plug.hostParams.size(), 2u);
-}

@@ -50,11 +50,31 @@ public:
   }
 
   void OnParamChange(int idx) override { paramChanges.push_back(idx); }
+  void OnParamChangeUI(int idx, iplug::EParamSource source) override { uiChanges.emplace_back(idx, source); }
   void OnPresetsModified() override { ++presetsModified; }
-  void OnRestoreState() override { ++restores; }
+  void OnRestoreState() override {
+    ++restores;
+    IPlugAPIBase::OnRestoreState();
+  }
   void OnReset() override { ++resets; }
+  void ProcessBlock(double**, double** outputs, int nFrames) override {
+    for (int i = 0; i < nFrames; ++i) outputs[0][i] = renderValue;
+  }
+  void OnNonFiniteOutput() override { ++faults; }
   void InformHostOfParamChange(int idx, double n) override { hostParams.emplace_back(idx, n); }
-  void InformHostOfPresetChange() override { ++hostPresetChanges; }
+  void InformHostOfProgramChange() override { hostPrograms.push_back(GetCurrentPresetIdx()); }
+  void InformHostOfParamValuesChanged() override { ++hostValueNotices; }
+  void InformHostOfProgramListChanged() override { ++hostListNotices; }
+  void SendParameterValueFromDelegate(int idx, double value, bool normalized) override {
+    if (!DeferDelegateValue(idx, value, normalized)) editorValues.emplace_back(idx, value);
+  }
+  // Switches processing on or off, as a binding does on activation.
+  void SetActive(bool active) { SetProcessingActive(active); }
+  // The program list notices the host has received once the UI queue is delivered.
+  int HostPresetChanges() {
+    FlushUIQueue();
+    return hostListNotices;
+  }
 
   void SetValues(double gain, double cutoff, int mode, double speed) {
     GetParam(0)->Set(gain);
@@ -70,6 +90,9 @@ public:
 
   std::vector<bool> flagSeen;
   std::vector<int> paramChanges;
-  std::vector<std::pair<int, double>> hostParams;
-  int presetsModified = 0, restores = 0, resets = 0, hostPresetChanges = 0;
+  std::vector<std::pair<int, iplug::EParamSource>> uiChanges;
+  std::vector<std::pair<int, double>> hostParams, editorValues;
+  std::vector<int> hostPrograms;
+  int presetsModified = 0, restores = 0, resets = 0, faults = 0, hostValueNotices = 0, hostListNotices = 0;
+  double renderValue = 0.0;
 };

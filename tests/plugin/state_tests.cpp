@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "../vst3/host_doubles.h"
 #include "plugin_test_util.h"
 
 using iplug::IByteChunk;
@@ -47,6 +48,7 @@ TEST(StateRecord, OldLayoutWithoutMark) {
   values[2] = 0.9;
   values[35] = 30.0;  // above the maximum: restored as the maximum
   values[22] = 1.4;   // stepped: nearest step
+  values[3] = std::nan("");  // not a number: the default, never the engine's
   IByteChunk chunk;
   putOldRecord(chunk, values, 66);
   ASSERT_EQ(chunk.Size(), 528);
@@ -55,6 +57,7 @@ TEST(StateRecord, OldLayoutWithoutMark) {
   EXPECT_EQ(t->GetParam(35)->Value(), 25.0);
   EXPECT_EQ(t->GetParam(22)->Value(), 1.0);
   EXPECT_EQ(t->synthVolume, 0.9);
+  EXPECT_EQ(t->organVolume, t->GetParam(3)->GetDefault());
 }
 
 TEST(StateRecord, TruncatedRecordAppliesWhatItHas) {
@@ -120,6 +123,18 @@ TEST(StateRecord, HostRestoreRenamesAndSelectsTheStoredProgram) {
   TestInstrument c;
   EXPECT_GT(c->UnserializeState(b->GetPreset(5)->mChunk, 0), 0);
   EXPECT_EQ(c->GetParam(3)->Value(), 0.77);
+
+  // A record cut short applies what it holds, but neither renames nor selects nor stores a program.
+  IByteChunk cut;
+  cut.PutBytes(chunk.GetData(), chunk.Size() - 100);
+  c->RestorePreset(2);
+  IByteChunk slotBefore;
+  slotBefore.PutBytes(c->GetPreset(5)->mChunk.GetData(), c->GetPreset(5)->mChunk.Size());
+  EXPECT_EQ(c->unserializeKestrosaState(cut, 0), -1);
+  EXPECT_EQ(c->GetParam(3)->Value(), 0.77);
+  EXPECT_EQ(c->GetCurrentPresetIdx(), 2);
+  EXPECT_STRNE(c->GetPresetName(5), "Pad");
+  EXPECT_TRUE(c->GetPreset(5)->mChunk.IsEqual(slotBefore));
 }
 
 TEST(StateRecord, LongNamesAndBadIndicesAreSafe) {
@@ -171,4 +186,28 @@ TEST(Programs, PasteBeforeCopyDoesNothingAndInitResets) {
   EXPECT_EQ(t->GetParam(2)->Value(), 0.5);
   EXPECT_EQ(t->synthVolume, 0.5);
   EXPECT_STREQ(t->GetPresetName(12), "Init");
+}
+
+TEST(Programs, ChangePresetKeepsEditsAndTellsTheHostWithoutValueGestures) {
+  TestInstrument t;
+  testhost::ComponentHandler handler;
+  t->setComponentHandler(&handler);
+  t->changePreset(7);
+  t->changePreset(3);
+  t.set(2, 0.9);
+  t->changePreset(7);
+  EXPECT_EQ(t->GetCurrentPresetIdx(), 7);
+  EXPECT_EQ(t->synthVolume, 0.5);
+  t->changePreset(3);
+  EXPECT_EQ(t->synthVolume, 0.9);  // the edits were kept
+  for (int outside : {-1, 64, 1000}) t->changePreset(outside);
+  EXPECT_EQ(t->GetCurrentPresetIdx(), 3);
+  t->FlushUIQueue();
+  // The host heard of the programs as the user's edits, of the values only by a values-changed restart.
+  for (const auto& edit : handler.edits) EXPECT_EQ(edit.id, iplug::IPlugVST3::kPresetParam) << edit.kind;
+  ASSERT_EQ(handler.edits.size(), 4u * 3u);  // one gesture per change, none for the refused ones
+  EXPECT_DOUBLE_EQ(handler.edits[10].value, 3.0 / 63.0);
+  ASSERT_FALSE(handler.restarts.empty());
+  EXPECT_EQ(handler.restarts.back(), Steinberg::Vst::kParamValuesChanged);
+  t->setComponentHandler(nullptr);
 }

@@ -100,16 +100,7 @@ struct Host {
     out.numChannels = 2;
     if (sampleSize == kSample64) out.channelBuffers64 = ch64;
     else out.channelBuffers32 = ch32;
-    ProcessData data;
-    data.processMode = kRealtime;
-    data.symbolicSampleSize = sampleSize;
-    data.numSamples = n;
-    data.numOutputs = 1;
-    data.outputs = &out;
-    data.inputParameterChanges = &inParams;
-    data.outputParameterChanges = &outParams;
-    data.inputEvents = &inEvents;
-    data.outputEvents = &outEvents;
+    ProcessData data = BlockData(n, sampleSize, out, &inParams, &outParams, &inEvents, &outEvents);
     data.processContext = context;
     const tresult result = plug->process(data);
     silenceFlags = out.silenceFlags;
@@ -177,10 +168,12 @@ TEST(VST3Binding, LifeCycleAndStateTransitions) {
   EXPECT_EQ(count, 2 + 2 + 16 * 131);
   // Activation without a set-up resets once at the defaults; the set-up then resets at the host's values.
   EXPECT_EQ(plug->setActive(true), kResultOk);
-  EXPECT_EQ(plug->setActive(true), kResultFalse);  // a repeated state is no transition
+  EXPECT_EQ(plug->setActive(true), kResultOk);  // a repeated state is accepted and changes nothing
   EXPECT_EQ(plug->setActive(false), kResultOk);
-  EXPECT_EQ(plug->setActive(false), kResultFalse);
-  ProcessSetup setup{kRealtime, kSample32, 256, 44100.0};
+  EXPECT_EQ(plug->setActive(false), kResultOk);
+  ProcessSetup setup{kRealtime, kSample32, 256, 200.0};
+  EXPECT_EQ(plug->setupProcessing(setup), kResultFalse);  // a rate the instance cannot render
+  setup.sampleRate = 44100.0;
   EXPECT_EQ(plug->setupProcessing(setup), kResultOk);
   ASSERT_GE(plug->log.size(), 4u);
   EXPECT_EQ(plug->log[0], "reset 44100 1024");
@@ -397,6 +390,57 @@ TEST(VST3Binding, LongBlocksAreSplitAndBothSampleSizesRender) {
   for (int i = 0; i < 100; ++i) ASSERT_EQ(host.leftF[i], static_cast<float>((i + 1) / 1024.0));
 }
 
+TEST(VST3Binding, ProgramParameterInTheBlockAndTheRunLoopTimer) {
+  // A host context with a run loop: the plug-in's UI timer runs on it.
+  struct RunLoop : Linux::IRunLoop {
+    tresult PLUGIN_API registerEventHandler(Linux::IEventHandler*, Linux::FileDescriptor) override { return kResultFalse; }
+    tresult PLUGIN_API unregisterEventHandler(Linux::IEventHandler*) override { return kResultFalse; }
+    tresult PLUGIN_API registerTimer(Linux::ITimerHandler* handler, Linux::TimerInterval ms) override {
+      timer = handler;
+      timer->addRef();
+      interval = ms;
+      return kResultOk;
+    }
+    tresult PLUGIN_API unregisterTimer(Linux::ITimerHandler* handler) override {
+      if (handler != timer) return kResultFalse;
+      timer->release();
+      timer = nullptr;
+      return kResultOk;
+    }
+    TESTHOST_UNCOUNTED(Linux::IRunLoop)
+    Linux::ITimerHandler* timer = nullptr;
+    Linux::TimerInterval interval = 0;
+  } runLoop;
+
+  Host host;
+  host.plug->terminate();
+  ASSERT_EQ(host.plug->initialize(&runLoop), kResultOk);
+  ASSERT_NE(runLoop.timer, nullptr);
+  EXPECT_EQ(runLoop.interval, 20u);
+  ComponentHandler handler;
+  host.plug->setComponentHandler(&handler);
+
+  // The program parameter in the block acts there, before the block's own values, and is announced.
+  host.plug->log.clear();
+  host.inParams.add(0, 0, 0.1);
+  host.inParams.add(iplug::IPlugVST3::kPresetParam, 3, 2.0 / 3.0);
+  ASSERT_EQ(host.run(8), kResultOk);
+  EXPECT_EQ(host.plug->GetCurrentPresetIdx(), 2);
+  EXPECT_DOUBLE_EQ(host.plug->GetParam(0)->Value(), 0.2);
+  EXPECT_DOUBLE_EQ(host.plug->GetParam(1)->Value(), 2.0);
+  EXPECT_EQ(host.plug->log, (std::vector<std::string>{"param 0", "param 1", "param 0", "block 8 tempo 120"}));
+  ASSERT_NE(host.outParams.find(iplug::IPlugVST3::kPresetParam), nullptr);
+
+  // The timer delivers the values-changed notice the audio thread left.
+  EXPECT_TRUE(handler.restarts.empty());
+  runLoop.timer->onTimer();
+  EXPECT_EQ(handler.restarts, (std::vector<int32>{kParamValuesChanged}));
+  host.plug->setComponentHandler(nullptr);
+  host.plug->terminate();
+  EXPECT_EQ(runLoop.timer, nullptr);
+  ASSERT_EQ(host.plug->initialize(nullptr), kResultOk);  // for the Host's own teardown
+}
+
 TEST(VST3Binding, ZeroSampleBlocksFlushParametersOnly) {
   Host host;
   host.inParams.add(1, 0, 1.0);
@@ -502,16 +546,31 @@ TEST(VST3Binding, HostAndPluginEditsStayConsistent) {
   ComponentHandler handler;
   ASSERT_EQ(host.plug->setComponentHandler(&handler), kResultTrue);
 
-  // From the UI thread: a gesture to the component handler.
-  host.plug->SetParameterValue(0, 0.3);
+  // The editor's gesture: one edit for the host; the engine gets the value at the next block, once, even
+  // when the host echoes it to the controller and in the block.
+  host.plug->BeginInformHostOfParamChangeFromUI(0);
+  host.plug->SendParameterValueFromUI(0, 0.3);
+  host.plug->EndInformHostOfParamChangeFromUI(0);
   ASSERT_EQ(handler.edits.size(), 3u);
   EXPECT_EQ(handler.edits[0].kind, 'b');
   EXPECT_EQ(handler.edits[1].kind, 'p');
   EXPECT_DOUBLE_EQ(handler.edits[1].value, 0.3);
   EXPECT_EQ(handler.edits[2].kind, 'e');
+  host.plug->setParamNormalized(0, 0.3);
+  host.inParams.add(0, 0, static_cast<float>(0.3));
+  EXPECT_TRUE(host.plug->log.empty());
+  ASSERT_EQ(host.run(8), kResultOk);
+  EXPECT_EQ(host.plug->log, (std::vector<std::string>{"param 0", "block 8 tempo 120"}));
+
+  // Values the plug-in sets itself on the UI thread: no edits, the host re-reads the values.
+  host.plug->SetParameterValue(1, 1.0);
+  host.plug->setParamNormalized(iplug::IPlugVST3::kBypassParam, 0.0);  // the next controller call delivers it
+  EXPECT_EQ(handler.edits.size(), 3u);
+  ASSERT_EQ(handler.restarts.size(), 1u);
+  EXPECT_EQ(handler.restarts[0], kParamValuesChanged);
 
   // From the audio thread: into the block's output parameter changes, never to the handler.
-  host.plug->log.clear();
+  host.inParams.queues.clear();
   host.inParams.add(MidiParam(0, 7), 0, 127 / 127.0);  // the stub sets "Gain" from controller 7
   ASSERT_EQ(host.run(16), kResultOk);
   EXPECT_EQ(handler.edits.size(), 3u);
@@ -520,33 +579,26 @@ TEST(VST3Binding, HostAndPluginEditsStayConsistent) {
   ASSERT_EQ(q->points.size(), 1u);
   EXPECT_DOUBLE_EQ(q->points[0].second, 1.0);
 
-  // The host sets values on the controller side: the plug-in follows; its own values echoed back in
-  // single precision change nothing.
-  host.plug->log.clear();
-  ASSERT_EQ(host.plug->setParamNormalized(0, 0.25), kResultTrue);
-  EXPECT_DOUBLE_EQ(host.plug->GetParam(0)->Value(), 0.5);
-  host.plug->GetParam(0)->Set(0.123456789);
-  const double n = host.plug->GetParam(0)->GetNormalized();
-  host.plug->setParamNormalized(0, static_cast<float>(n));
-  host.inParams.queues.clear();
-  host.inParams.add(0, 0, static_cast<float>(n));
-  host.run(8);
-  EXPECT_DOUBLE_EQ(host.plug->GetParam(0)->Value(), 0.123456789);
-  EXPECT_EQ(host.plug->log, (std::vector<std::string>{"param 0", "block 8 tempo 120"}));
-
-  // A program change by MIDI is announced at the end of its block: the program and every parameter.
+  // A program change by MIDI is restored in its block and announced there; the values follow by a
+  // values-changed restart on the UI thread. The host passing the announcement back restores nothing.
   host.outParams.queues.clear();
   host.inParams.queues.clear();
   host.inParams.add(MidiParam(0, kCtrlProgramChange), 0, 3 / 127.0);
   host.run(8);
   EXPECT_EQ(host.plug->GetCurrentPresetIdx(), 3);
+  EXPECT_DOUBLE_EQ(host.plug->GetParam(0)->Value(), 0.25);
   ASSERT_NE(host.outParams.find(iplug::IPlugVST3::kPresetParam), nullptr);
   EXPECT_DOUBLE_EQ(host.outParams.find(iplug::IPlugVST3::kPresetParam)->points.back().second, 1.0);
-  ASSERT_NE(host.outParams.find(1), nullptr);
-  EXPECT_DOUBLE_EQ(host.outParams.find(1)->points.back().second, 0.0);
+  EXPECT_EQ(host.outParams.find(1), nullptr);
+  host.plug->setParamNormalized(0, 0.9);  // an edit, then the echo of the announcement
+  EXPECT_EQ(host.plug->setParamNormalized(iplug::IPlugVST3::kPresetParam, 1.0), kResultTrue);
+  EXPECT_DOUBLE_EQ(host.plug->GetParam(0)->Value(), 1.8);
+  ASSERT_EQ(handler.restarts.size(), 2u);
+  EXPECT_EQ(handler.restarts[1], kParamValuesChanged);
 
-  // A program changed on the UI thread tells the host that the list and the values changed.
+  // The programs changed: the host re-reads the list and the values.
   host.plug->InformHostOfPresetChange();
+  host.plug->FlushUIQueue();
   ASSERT_EQ(handler.programListChanges.size(), 1u);
   EXPECT_EQ(handler.restarts.back(), kParamValuesChanged);
   host.plug->setComponentHandler(nullptr);

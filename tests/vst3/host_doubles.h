@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pluginterfaces/base/ibstream.h"
+#include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "pluginterfaces/vst/ivstevents.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
@@ -205,6 +206,22 @@ public:
   std::vector<int32> restarts;
   std::vector<ProgramListID> programListChanges;
 };
+
+// The ProcessData of one real-time block of n frames into one output bus.
+inline ProcessData BlockData(int32 n, int32 sampleSize, AudioBusBuffers& out, IParameterChanges* inParams,
+                             IParameterChanges* outParams, IEventList* inEvents, IEventList* outEvents) {
+  ProcessData data;
+  data.processMode = kRealtime;
+  data.symbolicSampleSize = sampleSize;
+  data.numSamples = n;
+  data.numOutputs = 1;
+  data.outputs = &out;
+  data.inputParameterChanges = inParams;
+  data.outputParameterChanges = outParams;
+  data.inputEvents = inEvents;
+  data.outputEvents = outEvents;
+  return data;
+}
 
 inline std::string ToAscii(const TChar* s) {
   std::string out;

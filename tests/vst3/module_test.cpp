@@ -253,9 +253,13 @@ TEST_F(Module, SurvivesAValidatorStyleWorkout) {
     for (int32 size : {kSample32, kSample64}) {
       ProcessSetup setup{kRealtime, size, 512, 44100.0};
       ASSERT_EQ(processor->setupProcessing(setup), kResultOk);
+      ProcessSetup unsound{kRealtime, size, 512, 200.0};
+      EXPECT_EQ(processor->setupProcessing(unsound), kResultFalse);
       for (int onOff = 0; onOff < 2; ++onOff) {
         ASSERT_EQ(component->activateBus(kAudio, kOutput, 0, onOff == 0), kResultTrue);
         ASSERT_EQ(component->setActive(true), kResultOk);
+        ASSERT_EQ(component->setActive(true), kResultOk);  // repeated states are no error
+        EXPECT_EQ(processor->setupProcessing(setup), kResultFalse);  // not while active
         ASSERT_EQ(processor->setProcessing(true), kResultOk);
         int block = 0;
         for (int32 n : {0, 1, 7, 512, 333, 0, 1024, 2}) {
@@ -285,7 +289,9 @@ TEST_F(Module, SurvivesAValidatorStyleWorkout) {
           }
         }
         ASSERT_EQ(processor->setProcessing(false), kResultOk);
+        ASSERT_EQ(processor->setProcessing(false), kResultOk);
         ASSERT_EQ(component->setActive(false), kResultOk);
+        ASSERT_EQ(component->setActive(false), kResultOk);  // a validator's teardown does this
       }
     }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "IPlugDenormals.h"
+
 namespace render {
 
 std::vector<ScheduledEvent> scheduleEvents(const MidiFile& file, int rate) {
@@ -17,6 +19,7 @@ int64_t defaultLength(const MidiFile& file, int rate) {
 }
 
 bool renderBlocks(const std::vector<ScheduledEvent>& events, int64_t frames, int blockSize, BlockTarget& target) {
+  const iplug::ScopedFlushDenormals flushDenormals;  // as a host's audio thread renders
   size_t next = 0;
   for (int64_t start = 0; start < frames; start += blockSize) {
     const int n = static_cast<int>(std::min<int64_t>(blockSize, frames - start));
