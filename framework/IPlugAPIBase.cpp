@@ -121,6 +121,7 @@ void IPlugAPIBase::FlushUIQueue() {
     if (d.pending.exchange(false, std::memory_order_acq_rel))
       SendParameterValueFromDelegate(i, d.value.load(std::memory_order_relaxed), true);
   }
+  OnUIQueueFlush();
   const unsigned notices = mHostNotices.exchange(0, std::memory_order_acq_rel);
   if (notices & kProgramListNotice) InformHostOfProgramListChanged();
   if (notices & kValuesNotice) InformHostOfParamValuesChanged();

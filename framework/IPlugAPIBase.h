@@ -107,9 +107,13 @@ public:
   double GetProgramNormalized() const;
 
   // --- UI thread ---
-  // Delivers the work the audio thread left: OnParamChangeUI, editor values, OnPresetsModified, notices
-  // to the host. Does nothing on the audio thread or when called from within itself.
+  // Delivers the work the audio thread left: OnParamChangeUI, editor values, OnPresetsModified, the
+  // plug-in's own (OnUIQueueFlush), notices to the host. Does nothing on the audio thread or when called
+  // from within itself.
   void FlushUIQueue();
+  // The plug-in's own work for the UI thread, marked with MarkUIWork on any thread (the audio thread
+  // included); FlushUIQueue calls it after the framework's deferred work.
+  virtual void OnUIQueueFlush() {}
   // The UI timer: FlushUIQueue, then OnIdle.
   void OnTimer() {
     FlushUIQueue();

@@ -45,6 +45,8 @@ constexpr const char* kKeyIgnoreProgramChange = "Ignore Program Change";
 constexpr const char* kSectionMidiControl = "MIDI Control";
 constexpr int kLongValueSize = 1024;
 constexpr int kShortValueSize = 64;
+// Where the factory bank lies, from the folder that holds the bundle.
+constexpr const char* kFactoryBankInBundle = "Vantorel.vst3/Contents/Resources/init.fxb";
 
 // Copies every byte of the file at from into fd; a file that cannot be opened copies nothing.
 void copyFileInto(const char* from, int fd) {
@@ -143,14 +145,22 @@ void Synth::OnReset() {
 }
 
 void Synth::OnActivate(bool active) {
-  if (active) OnParamReset(iplug::kHost);
+  // Every value again, as a reset: no parameter is touched by it.
+  if (active) OnParamReset(iplug::kReset);
 }
 
-void Synth::OnParamChangeUI(int paramIdx, iplug::EParamSource /*source*/) {
+void Synth::OnParamChangeUI(int paramIdx, iplug::EParamSource source) {
+  // Restores, resets and the instrument's own changes (learned controllers, Init, Paste) set many
+  // parameters at once and touch none.
+  if (source != iplug::kUI && source != iplug::kHost) return;
   if (midiLearnActive) {
     midiLearnParam = paramIdx;
     applyMidiLearn();
   }
+}
+
+void Synth::OnUIQueueFlush() {
+  if (midiLearnSwitchOffPending.exchange(false)) OnMidiLearnCompleted();
 }
 
 void Synth::setParamValue(int index, double value, bool normalized) {
@@ -190,7 +200,7 @@ bool Synth::loadConfig() {
   readSwitch(kKeyMidiThru, midiThru);
   readSwitch(kKeyIgnoreProgramChange, ignoreProgramChange);
 
-  for (int cc = 0; cc < 120; ++cc) {
+  for (int cc = 0; cc < kNumLearnControllers; ++cc) {
     char key[16];
     std::snprintf(key, sizeof key, "CC%i", cc);
     if (GetPrivateProfileString(kSectionMidiControl, key, "-1", shortValue, sizeof shortValue, file) == 0) continue;
@@ -202,12 +212,16 @@ bool Synth::loadConfig() {
   return fileExists(configPath);
 }
 
-int Synth::saveConfig(int what) {
-  const char* file = configPath.Get();
-  // The startup bank section holds exactly its one key (empty when there is none), in one rewrite.
+void Synth::writeStartupBank() {
+  // The section holds exactly its one key (empty when there is none), in one rewrite.
   std::string startup = std::string(kKeyFile) + "=" + startupBankPath.Get();
   startup.push_back('\0');
-  WritePrivateProfileSection(kSectionStartupBank, startup.c_str(), file);
+  WritePrivateProfileSection(kSectionStartupBank, startup.c_str(), configPath.Get());
+}
+
+int Synth::saveConfig(int what) {
+  const char* file = configPath.Get();
+  writeStartupBank();
 
   if (what < 0 || what == kSaveWindowSize) {
     char scale[64];
@@ -220,7 +234,7 @@ int Synth::saveConfig(int what) {
   if (what < 0) {
     // The learned controllers replace the section whole: "CC<n>=<index>" entries, each ended by a zero.
     std::string entries;
-    for (int cc = 0; cc < 120; ++cc) {
+    for (int cc = 0; cc < kNumLearnControllers; ++cc) {
       if (midiLearnTable[cc] < 0) continue;
       entries += "CC" + std::to_string(cc) + "=" + std::to_string(midiLearnTable[cc]);
       entries.push_back('\0');
@@ -255,8 +269,10 @@ void Synth::removePressedKey(unsigned char key) {
 void Synth::initAllPrograms() {
   if (LoadBankFromFXB(startupBankPath.Get())) return;
   startupBankPath.Set("");
+  // Outside a bundle (a command-line tool) there is no factory bank: the slots stay empty.
+  if (pluginPath.Empty()) return;
   WDL_String factoryBank;
-  factoryBank.SetFormatted(4096, "%sVantorel.vst3/Contents/Resources/init.fxb", pluginPath.Get());
+  factoryBank.SetFormatted(0, "%s%s", pluginPath.Get(), kFactoryBankInBundle);
   LoadBankFromFXB(factoryBank.Get());
 }
 
@@ -286,27 +302,49 @@ void Synth::copyPreset() {
 void Synth::pastePreset() {
   if (copyBuffer.Size() == 0) return;
   UnserializeState(copyBuffer, 0);
-  ModifyCurrentPreset(GetPresetName(copiedProgramIndex));
+  // A copy of the name: the copied program may be the current one, whose name is replaced.
+  char name[sizeof(iplug::IPreset::mName)];
+  std::snprintf(name, sizeof name, "%s", GetPresetName(copiedProgramIndex));
+  ModifyCurrentPreset(name);
   for (int i = 0; i < NParams(); ++i)
     SendParameterValueFromDelegate(i, std::min(GetParam(i)->GetNormalized(), 1.0), true);
   InformHostOfPresetChange();
 }
 
-// ---------------------------------------------------------------------------------------------------------
-// MIDI learn
-
-void Synth::doMidiLearn(bool on) {
-  midiUnlearnMode = false;
-  midiLearnActive = on;
-  midiLearnCC = -1;
-  midiLearnParam = -1;
+int Synth::setStartupFxb(const char* path) {
+  startupBankPath.Set(path ? path : "");
+  writeStartupBank();
+  return 0;
 }
 
-void Synth::doMidiUnlearn(bool on) {
-  midiUnlearnMode = true;
-  midiLearnActive = on;
+void Synth::unsetStartupFxb() {
+  startupBankPath.Set("");
+  WritePrivateProfileSection(kSectionStartupBank, "", configPath.Get());
+}
+
+void Synth::storeProgramPath(const WDL_String* path) {
+  if (path) programPath.Set(path->Get());
+  WritePrivateProfileString(kSectionGlobal, kKeyProgramPath, programPath.Get(), configPath.Get());
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// MIDI learn
+//
+// The gesture's halves come from two threads: a controller from the audio thread, a touched parameter
+// from a UI thread. Each half is stored before the gesture is looked at, so when both arrive at once at
+// least one thread sees both; the one that switches midiLearnActive off completes the gesture.
+
+void Synth::doMidiLearn(bool on) { startMidiLearn(false, on); }
+
+void Synth::doMidiUnlearn(bool on) { startMidiLearn(true, on); }
+
+void Synth::startMidiLearn(bool unlearn, bool on) {
+  // The halves are cleared before the gesture shows as waiting.
+  midiLearnActive = false;
   midiLearnCC = -1;
   midiLearnParam = -1;
+  midiUnlearnMode = unlearn;
+  midiLearnActive = on;
 }
 
 void Synth::setMidiLearnCC(int cc) {
@@ -315,22 +353,31 @@ void Synth::setMidiLearnCC(int cc) {
 }
 
 void Synth::applyMidiLearn() {
-  if (!midiLearnActive) return;
-  if (midiUnlearnMode) {
-    if (midiLearnCC != -1) {
-      if (midiLearnCC >= 0 && midiLearnCC < 120) midiLearnTable[midiLearnCC] = -1;
-    } else if (midiLearnParam != -1) {
-      for (int& entry : midiLearnTable)
-        if (entry == midiLearnParam) entry = -1;
+  if (midiLearnActive) {
+    const int cc = midiLearnCC, param = midiLearnParam;
+    const bool unlearn = midiUnlearnMode;
+    if (unlearn ? (cc == -1 && param == -1) : (cc == -1 || param == -1)) return;  // keeps waiting
+    bool waiting = true;
+    if (!midiLearnActive.compare_exchange_strong(waiting, false)) return;  // another thread completed it
+    const bool validCC = cc >= 0 && cc < kNumLearnControllers;
+    if (unlearn && cc != -1) {
+      if (validCC) midiLearnTable[cc] = -1;
     } else {
-      return;
+      // Unlearning a parameter frees its controllers; learning one gives it this controller alone.
+      for (std::atomic<int>& entry : midiLearnTable)
+        if (entry == param) entry = -1;
+      if (!unlearn && validCC) midiLearnTable[cc] = param;
     }
-    midiUnlearnMode = false;
-  } else {
-    if (midiLearnCC == -1 || midiLearnParam == -1) return;
-    for (int& entry : midiLearnTable)
-      if (entry == midiLearnParam) entry = -1;
-    if (midiLearnCC >= 0 && midiLearnCC < 120) midiLearnTable[midiLearnCC] = midiLearnParam;
+    if (unlearn) midiUnlearnMode = false;
   }
-  midiLearnActive = false;
+  midiLearnSwitchOff();
+}
+
+void Synth::midiLearnSwitchOff() {
+  if (!IsAudioThread()) {
+    OnMidiLearnCompleted();
+    return;
+  }
+  midiLearnSwitchOffPending = true;
+  MarkUIWork();
 }

@@ -17,6 +17,9 @@ public:
   // Room of the held-key list: a full keyboard struck several times over.
   static constexpr size_t kMaxPressedKeys = 1024;
 
+  // MIDI controllers that can be learned: 0 ... 119 (the rest are channel mode messages).
+  static constexpr int kNumLearnControllers = 120;
+
   // What saveConfig writes besides the startup bank (the numbers of the commands that ask for it).
   static constexpr int kSaveAll = -1;
   static constexpr int kSaveWindowSize = 19;
@@ -32,10 +35,12 @@ public:
   static double convert2Hz(int pitch);
 
   // --- framework overrides ---
-  // MIDI learn takes the touched parameter (UI thread).
+  // MIDI learn takes the touched parameter: one the editor or the host's automation changed (UI thread).
   void OnParamChangeUI(int paramIdx, iplug::EParamSource source) override;
   void OnPresetsModified() override {}
   void OnIdle() override {}
+  // Delivers a learn gesture completed on the audio thread (OnMidiLearnCompleted).
+  void OnUIQueueFlush() override;
 
   // --- operations the instrument overrides or uses, in slot order ---
   virtual void createGraphics() {}
@@ -69,14 +74,29 @@ public:
   // Makes program index current, keeping the edits of the program left; an index outside the bank
   // changes nothing but that store.
   void changePreset(int index);
+  // Copies the current sound, unsaved edits included; pasting applies it to the current program, which
+  // takes the name the copied program has then. Pasting before any copy does nothing.
   void copyPreset();
   void pastePreset();
+  // The bank the next instances start with, kept in the configuration file; returns 0.
+  int setStartupFxb(const char* path);
+  void unsetStartupFxb();
+  // Sets the default folder for program files (when path is given) and stores it in the configuration file.
+  void storeProgramPath(const WDL_String* path);
 
   // --- MIDI learn ---
+  // The learn switch (UI thread) starts (on) or cancels (off) a learn or an unlearn gesture.
   void doMidiLearn(bool on);
   void doMidiUnlearn(bool on);
+  // A controller 0 ... 119 that arrived while a gesture waits (audio thread).
   void setMidiLearnCC(int cc);
+  // Completes the waiting gesture once it has its halves: a learn needs the controller and the
+  // parameter, in either order; an unlearn takes the first of the two. Whichever thread brings the
+  // second half completes it, without allocating or locking.
   void applyMidiLearn();
+  // UI thread: a gesture has completed (or applyMidiLearn found none waiting), so the learn switch is to
+  // show off. A completion on the audio thread arrives through the UI queue.
+  virtual void OnMidiLearnCompleted() {}
 
   iplug::IMidiQueue midiQueue{iplug::IMidiQueue::kDefaultSize};
   int copiedProgramIndex = -1;
@@ -91,11 +111,22 @@ public:
   WDL_String configPath;
   WDL_String startupBankPath;
   WDL_String programPath;
-  int midiLearnTable[120];
+  // Learned controllers (the parameter each drives, or -1) and the gesture under way: read and written by
+  // the audio thread (controllers) and UI threads (the switch, touched parameters, the configuration).
+  std::atomic<int> midiLearnTable[kNumLearnControllers];
   float editorScale = 0.5f;
-  bool midiLearnActive = false;
-  bool midiUnlearnMode = false;
-  int midiLearnCC = -1;
-  int midiLearnParam = -1;
+  std::atomic<bool> midiLearnActive{false};
+  std::atomic<bool> midiUnlearnMode{false};
+  std::atomic<int> midiLearnCC{-1};
+  std::atomic<int> midiLearnParam{-1};
   std::vector<uint8_t> pressedKeys;
+
+private:
+  void startMidiLearn(bool unlearn, bool on);
+  // The learn switch is to show off: at once on a UI thread, through the UI queue from the audio thread.
+  void midiLearnSwitchOff();
+  // Writes the startup bank section with its one key.
+  void writeStartupBank();
+
+  std::atomic<bool> midiLearnSwitchOffPending{false};
 };

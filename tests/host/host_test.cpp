@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -474,6 +475,38 @@ TEST(VST3Host, MidiThruPassesMessagesOut) {
   midi.addEvent(juce::MidiMessage(0x93, 62, 77), 10);
   shipped->processBlock(buffer, midi);
   EXPECT_TRUE(midi.isEmpty());
+}
+
+TEST(VST3Host, StartupBankOrElseTheFactoryBank) {
+  const Description expected = describeDirectly();
+  ASSERT_EQ(expected.programs.size(), static_cast<size_t>(kNumPrograms));
+  juce::MemoryBlock factory;
+  ASSERT_TRUE(factoryBank().loadFileAsData(factory));
+  // The user's startup bank: the factory bank with program 0 renamed; then the same with a foreign ID.
+  const std::string name = expected.programs[0].toStdString();
+  const std::string renamed = juce::String(name).toUpperCase().toStdString();
+  ASSERT_NE(name, renamed);
+  std::string bank(static_cast<const char*>(factory.getData()), factory.getSize());
+  for (size_t at = bank.find(name); at != std::string::npos; at = bank.find(name, at))
+    bank.replace(at, name.size(), renamed);
+  const auto home = std::filesystem::path(getenv("HOME"));
+  const juce::File startup((home / "startup.fxb").string()), foreign((home / "foreign.fxb").string());
+  ASSERT_TRUE(startup.replaceWithData(bank.data(), bank.size()));
+  ASSERT_TRUE(foreign.replaceWithData(bank.replace(16, 4, "Xtrl").data(), bank.size()));
+
+  for (const auto& [file, first] : {std::pair{startup, renamed}, std::pair{foreign, name}}) {
+    SCOPED_TRACE(file.getFileName());
+    const std::string config = "[Startup Bank]\nFile=" + file.getFullPathName().toStdString() + "\n\n";
+    writeConfig(config);
+    auto plugin = load();
+    ASSERT_NE(plugin, nullptr);
+    EXPECT_EQ(plugin->getProgramName(0), juce::String(first));
+    for (int i = 1; i < kNumPrograms; ++i) EXPECT_EQ(plugin->getProgramName(i), expected.programs[i]) << i;
+    // A refused bank is forgotten by the instance, not by the configuration file.
+    const juce::File ini((home / "Music" / "KestrosaMusic" / "vantorel.ini").string());
+    EXPECT_TRUE(ini.loadFileAsString().contains("File=" + file.getFullPathName()));
+  }
+  writeConfig("");
 }
 
 int main(int argc, char** argv) {

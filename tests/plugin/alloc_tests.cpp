@@ -1,5 +1,5 @@
 // The audio thread never allocates: a counter armed around the whole of process(), parameter changes,
-// program changes and floods of events included. A flood loses no note off.
+// program changes, learned controllers and floods of events included. A flood loses no note off.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -28,40 +28,38 @@ void* operator new(std::size_t n) {
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
-TEST(AudioThread, ProcessNeverAllocatesAndFloodsKeepEveryNoteOff) {
-  constexpr int kBlock = 256;
-  auto* plug = new Vantorel(iplug::InstanceInfo{});
-  ASSERT_EQ(plug->initialize(nullptr), kResultOk);
-  ProcessSetup setup{kRealtime, kSample64, kBlock, 44100.0};
-  ASSERT_EQ(plug->setupProcessing(setup), kResultOk);
-  ASSERT_EQ(plug->setActive(true), kResultOk);
-  plug->setProcessing(true);
-  for (int i : {3, 4, 45, 46, 47, 52, 54, 34}) plug->setParamNormalized(i, 1.0);
-  plug->setParamNormalized(50, 0.5);
-  plug->setParamNormalized(32, 0.5);
+namespace {
 
-  std::vector<double> l(kBlock), r(kBlock);
-  double* ch[2] = {l.data(), r.data()};
-  AudioBusBuffers bus{};
-  bus.numChannels = 2;
-  bus.channelBuffers64 = ch;
-  testhost::ParamChanges out;
-  testhost::EventList outEvents;
-  outEvents.events.reserve(16 * 4096);
-  for (ParamID id : {iplug::IPlugVST3::kPresetParam, ParamID{0}}) out.add(id, 0, 0.0);  // the host's room
-  for (auto& q : out.queues) q.points.reserve(64);
+constexpr int kBlock = 256;
 
-  auto midiParam = [plug](int16 channel, CtrlNumber controller) {
+// An instance set up and processing as a host has it, its blocks run with the counter armed.
+struct Hosted {
+  Hosted() : plug(new Vantorel(iplug::InstanceInfo{})) {
+    plug->initialize(nullptr);
+    ProcessSetup setup{kRealtime, kSample64, kBlock, 44100.0};
+    plug->setupProcessing(setup);
+    plug->setActive(true);
+    plug->setProcessing(true);
+    ch[0] = l.data();
+    ch[1] = r.data();
+    bus.numChannels = 2;
+    bus.channelBuffers64 = ch;
+    outEvents.events.reserve(16 * 4096);
+    // The host's room for what the instance tells it.
+    for (ParamID id : {iplug::IPlugVST3::kPresetParam, ParamID{0}, ParamID{11}}) out.add(id, 0, 0.0);
+    for (auto& q : out.queues) q.points.reserve(64);
+  }
+  ~Hosted() {
+    plug->setActive(false);
+    plug->terminate();
+    plug->release();
+  }
+  ParamID midiParam(int16 channel, CtrlNumber controller) {
     ParamID id = 0;
     plug->getMidiControllerAssignment(0, channel, controller, id);
     return id;
-  };
-  uint32_t seed = 12345;
-  auto rnd = [&seed](int n) {
-    seed = seed * 1664525u + 1013904223u;
-    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(n));
-  };
-  auto block = [&](testhost::ParamChanges& in, testhost::EventList& events) {
+  }
+  tresult block(testhost::ParamChanges& in, testhost::EventList& events) {
     for (auto& q : out.queues) q.points.clear();
     outEvents.events.clear();
     ProcessData data = testhost::BlockData(kBlock, kSample64, bus, &in, &out, &events, &outEvents);
@@ -69,7 +67,33 @@ TEST(AudioThread, ProcessNeverAllocatesAndFloodsKeepEveryNoteOff) {
     const tresult result = plug->process(data);
     armed = false;
     return result;
+  }
+
+  Vantorel* plug;
+  std::vector<double> l = std::vector<double>(kBlock), r = std::vector<double>(kBlock);
+  double* ch[2];
+  AudioBusBuffers bus{};
+  testhost::ParamChanges out;
+  testhost::EventList outEvents;
+};
+
+}  // namespace
+
+TEST(AudioThread, ProcessNeverAllocatesAndFloodsKeepEveryNoteOff) {
+  allocations = 0;
+  Hosted host;
+  Vantorel* plug = host.plug;
+  for (int i : {3, 4, 45, 46, 47, 52, 54, 34}) plug->setParamNormalized(i, 1.0);
+  plug->setParamNormalized(50, 0.5);
+  plug->setParamNormalized(32, 0.5);
+
+  uint32_t seed = 12345;
+  auto rnd = [&seed](int n) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(n));
   };
+  auto block = [&host](testhost::ParamChanges& in, testhost::EventList& events) { return host.block(in, events); };
+  auto midiParam = [&host](int16 channel, CtrlNumber controller) { return host.midiParam(channel, controller); };
 
   for (int b = 0; b < 2000; ++b) {
     testhost::ParamChanges in;
@@ -103,7 +127,38 @@ TEST(AudioThread, ProcessNeverAllocatesAndFloodsKeepEveryNoteOff) {
   EXPECT_FALSE(plug->sustain);
 
   EXPECT_EQ(allocations.load(), 0);
-  plug->setActive(false);
-  plug->terminate();
-  plug->release();
+}
+
+TEST(AudioThread, LearnedControllersDriveTheirParametersWithoutAllocating) {
+  allocations = 0;
+  Hosted host;
+  Vantorel& plug = *host.plug;
+  const ParamID cc20 = host.midiParam(0, 20);
+  testhost::EventList none;
+  auto sendCC = [&](double value) {
+    testhost::ParamChanges in;
+    in.add(cc20, 0, value);
+    return host.block(in, none);
+  };
+
+  // Learned on two threads: the controller arrives in a block, the host then moves "Organ: 16'".
+  plug.doMidiLearn(true);
+  const double before = plug.GetParam(11)->GetNormalized();
+  ASSERT_EQ(sendCC(1.0), kResultOk);
+  EXPECT_EQ(plug.GetParam(11)->GetNormalized(), before);
+  EXPECT_EQ(plug.midiLearnCC, 20);
+  plug.setParamNormalized(11, 0.5);
+  EXPECT_EQ(plug.midiLearnTable[20], 11);
+  EXPECT_FALSE(plug.midiLearnActive);
+
+  // The controller now drives the parameter and the engine; the host hears of it among the block's
+  // output changes.
+  ASSERT_EQ(sendCC(100 / 127.0), kResultOk);
+  EXPECT_DOUBLE_EQ(plug.GetParam(11)->GetNormalized(), 100 / 127.0);
+  EXPECT_EQ(plug.organ16, plug.GetParam(11)->Value());
+  const testhost::ParamQueue* told = host.out.find(11);
+  ASSERT_NE(told, nullptr);
+  ASSERT_EQ(told->points.size(), 1u);
+  EXPECT_DOUBLE_EQ(told->points[0].second, 100 / 127.0);
+  EXPECT_EQ(allocations.load(), 0);
 }

@@ -3,10 +3,12 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "programtable.h"
 #include "vantorel.h"
 
 // A fresh, empty HOME for as long as the object lives; instances made meanwhile keep their configuration
@@ -71,3 +73,14 @@ struct TestInstrument {
   std::unique_ptr<Vantorel> plug;
   std::vector<double> left, right;
 };
+
+// Fills the bank with the factory programs from their table, as the bundle's bank has them (an instance
+// outside a bundle finds no factory bank of its own); false if the table cannot be read.
+inline bool loadFactoryPrograms(Vantorel& plug) {
+  std::ifstream table(VANTOREL_FACTORY_PROGRAMS);
+  std::vector<factory::Program> programs;
+  std::string error;
+  if (!factory::readPrograms(table, plug, vantorel::kNumPrograms, programs, error)) return false;
+  factory::fillBank(plug, programs);
+  return true;
+}

@@ -1,11 +1,16 @@
 // FXB and FXP files on disk read by the instrument: the parameter-list forms load; damaged, foreign and
-// oversized files are refused and leave the bank, the current program and the sound as they were.
+// oversized files are refused and leave the bank, the current program and the sound as they were; a bank
+// written and read again holds every program as it was; the startup bank and the program folder are kept
+// in the configuration file.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <utility>
+#include <vector>
 
 #include "plugin_test_util.h"
 
@@ -105,4 +110,97 @@ TEST(ProgramFiles, ListFormsLoadAndBadFilesChangeNothing) {
   EXPECT_NEAR(plug.GetParam(25)->Value(), std::sqrt(25.0 / 65), 1e-6);
   EXPECT_NEAR(plug.GetParam(14)->Value(), -7.0 + 14.0 * 14 / 65, 1e-3);
   EXPECT_EQ(plug.GetParam(22)->Value(), 1.0);  // a switch of 3 positions at 22/65 sits on the middle one
+}
+
+namespace {
+
+// Every program's name and parameter values, read by making each current in turn.
+std::vector<std::pair<std::string, std::vector<double>>> programs(Vantorel& plug) {
+  std::vector<std::pair<std::string, std::vector<double>>> all;
+  for (int p = 0; p < plug.NPresets(); ++p) {
+    plug.RestorePreset(p);
+    std::vector<double> values;
+    for (int i = 0; i < plug.NParams(); ++i) values.push_back(plug.GetParam(i)->Value());
+    all.emplace_back(plug.GetPresetName(p), values);
+  }
+  return all;
+}
+
+std::string readText(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+TEST(ProgramFiles, BankWrittenEditedAndReadAgainKeepsEveryProgram) {
+  ScopedHome home;
+  TestInstrument a;
+  ASSERT_TRUE(loadFactoryPrograms(*a));
+  a->changePreset(3);
+  a.set(25, 0.123);
+  a->changePreset(10);
+  a->ModifyCurrentPreset("Renamed");
+  const std::string file = (home.dir / "bank.fxb").string();
+  ASSERT_TRUE(a->SaveBankAsFXB(file.c_str()));
+  const auto written = programs(*a);
+  EXPECT_EQ(written[10].first, "Renamed");
+  EXPECT_EQ(written[3].second[25], 0.123);
+
+  // Edited after writing: renamed, changed, initialised, pasted over.
+  a->changePreset(20);
+  a.set(2, 0.0);
+  a->copyPreset();
+  a->changePreset(21);
+  a->pastePreset();
+  a->changePreset(22);
+  a->initProgram();
+  ASSERT_NE(programs(*a), written);
+  ASSERT_TRUE(a->LoadBankFromFXB(file.c_str()));
+  EXPECT_EQ(programs(*a), written);
+  TestInstrument b;
+  ASSERT_TRUE(b->LoadBankFromFXB(file.c_str()));
+  EXPECT_EQ(programs(*b), written);
+}
+
+TEST(ProgramFiles, StartupBankAndProgramFolderAreKeptInTheConfiguration) {
+  ScopedHome home;
+  const std::string bank = (home.dir / "start.fxb").string(), foreign = (home.dir / "foreign.fxb").string();
+  const std::string folder = (home.dir / "programs").string();
+  {
+    Vantorel a{iplug::InstanceInfo{}};
+    a.ModifyCurrentPreset("Opening");
+    a.changePreset(6);
+    a.GetParam(11)->Set(0.75);
+    a.ModifyCurrentPreset("Sixth");
+    ASSERT_TRUE(a.SaveBankAsFXB(bank.c_str()));
+    std::string bytes = readText(bank);
+    std::ofstream(foreign, std::ios::binary) << bytes.replace(16, 4, "Xtrl");
+    EXPECT_EQ(a.setStartupFxb(bank.c_str()), 0);
+    const WDL_String path(folder.c_str());
+    a.storeProgramPath(&path);
+  }
+  EXPECT_EQ(readText(home.configFile()),
+            "[Global]\nPath to Program Files=" + folder + "\n\n[Startup Bank]\nFile=" + bank + "\n\n");
+  {
+    // The next instance starts with the startup bank.
+    Vantorel b{iplug::InstanceInfo{}};
+    EXPECT_STREQ(b.startupBankPath.Get(), bank.c_str());
+    EXPECT_STREQ(b.programPath.Get(), folder.c_str());
+    EXPECT_STREQ(b.GetPresetName(0), "Opening");
+    EXPECT_STREQ(b.GetPresetName(6), "Sixth");
+    b.RestorePreset(6);
+    EXPECT_EQ(b.GetParam(11)->Value(), 0.75);
+    b.setStartupFxb(foreign.c_str());
+  }
+  {
+    // A refused startup bank is forgotten in memory only; outside a bundle there is no factory bank.
+    Vantorel c{iplug::InstanceInfo{}};
+    EXPECT_STREQ(c.startupBankPath.Get(), "");
+    EXPECT_STREQ(c.GetPresetName(0), "");
+    EXPECT_NE(readText(home.configFile()).find("File=" + foreign + "\n"), std::string::npos);
+    c.unsetStartupFxb();
+    c.storeProgramPath(nullptr);  // the folder read at construction, stored again
+  }
+  EXPECT_EQ(readText(home.configFile()), "[Global]\nPath to Program Files=" + folder + "\n\n[Startup Bank]\n\n");
 }

@@ -175,17 +175,37 @@ TEST(Programs, CopyPasteTakesTheSourceName) {
   EXPECT_STREQ(t->GetPresetName(9), "bass");
 }
 
-TEST(Programs, PasteBeforeCopyDoesNothingAndInitResets) {
+TEST(Programs, PasteBeforeCopyDoesNothingAndInitResetsOnlyTheCurrentProgram) {
   TestInstrument t;
+  ASSERT_TRUE(loadFactoryPrograms(*t));
   t.set(2, 0.9);
   t->pastePreset();
   EXPECT_EQ(t->GetParam(2)->Value(), 0.9);
   t->RestorePreset(12);
   t.set(2, 0.1);
+  IByteChunk before;
+  t->SaveBankAsChunk(before);
   t->initProgram();
-  EXPECT_EQ(t->GetParam(2)->Value(), 0.5);
+  // Set through the normalised default, so some land within a rounding step of it.
+  for (int i = 0; i < 66; ++i) EXPECT_DOUBLE_EQ(t->GetParam(i)->Value(), t->GetParam(i)->GetDefault()) << i;
   EXPECT_EQ(t->synthVolume, 0.5);
   EXPECT_STREQ(t->GetPresetName(12), "Init");
+  // Every other program is as it was; program 12 stores the default sound.
+  IByteChunk after;
+  t->SaveBankAsChunk(after);
+  TestInstrument was, is;
+  ASSERT_TRUE(was->LoadBankFromChunk(before));
+  ASSERT_TRUE(is->LoadBankFromChunk(after));
+  for (int p = 0; p < 64; ++p) {
+    was->RestorePreset(p);
+    is->RestorePreset(p);
+    if (p == 12) {
+      for (int i = 0; i < 66; ++i) EXPECT_DOUBLE_EQ(is->GetParam(i)->Value(), is->GetParam(i)->GetDefault()) << i;
+      continue;
+    }
+    EXPECT_STREQ(is->GetPresetName(p), was->GetPresetName(p)) << p;
+    for (int i = 0; i < 66; ++i) EXPECT_EQ(is->GetParam(i)->Value(), was->GetParam(i)->Value()) << p << " " << i;
+  }
 }
 
 TEST(Programs, ChangePresetKeepsEditsAndTellsTheHostWithoutValueGestures) {

@@ -1,7 +1,8 @@
 // Built with ThreadSanitizer: one thread renders blocks through process() (notes, automation, program
-// changes by parameter and by MIDI) while another drives the plug-in the way a host's UI thread and the
-// editor do (parameters, gestures, program changes, state saved and restored, the UI timer). Any data race
-// makes the sanitizer fail the run.
+// changes by parameter and by MIDI, a controller that learns and drives parameters) while another drives
+// the plug-in the way a host's UI thread and the editor do (parameters, gestures, program changes, state
+// saved and restored, MIDI learn and unlearn, the configuration saved and loaded, the UI timer). Any data
+// race makes the sanitizer fail the run.
 #include <stdlib.h>
 
 #include <atomic>
@@ -27,6 +28,8 @@ constexpr auto kDuration = std::chrono::milliseconds(2000);
 void audioThread(Vantorel& plug, const std::atomic<bool>& stop, long& blocks) {
   ParamID programChangeId = 0;  // MIDI program changes arrive as a mapped controller
   plug.getMidiControllerAssignment(0, 0, kCtrlProgramChange, programChangeId);
+  ParamID controllerId = 0;
+  plug.getMidiControllerAssignment(0, 0, 20, controllerId);
   std::vector<double> l(kBlock), r(kBlock);
   double* ch[2] = {l.data(), r.data()};
   std::mt19937 rng(1);
@@ -39,6 +42,7 @@ void audioThread(Vantorel& plug, const std::atomic<bool>& stop, long& blocks) {
     if (blocks % 7 == 0) in.add(static_cast<ParamID>(rng() % 66), 0, (rng() % 101) / 100.0);
     if (blocks % 97 == 0) in.add(iplug::IPlugVST3::kPresetParam, 0, (rng() % 64) / 63.0);
     if (blocks % 89 == 0) in.add(programChangeId, 5, (rng() % 64) / 127.0);
+    if (blocks % 5 == 0) in.add(controllerId, 3, (rng() % 128) / 127.0);
     AudioBusBuffers bus{};
     bus.numChannels = 2;
     bus.channelBuffers64 = ch;
@@ -67,6 +71,9 @@ void uiThread(Vantorel& plug, const std::atomic<bool>& stop, long& rounds) {
     if (rounds % 3 == 0) plug.changePreset(static_cast<int>(rng() % 64));
     if (rounds % 7 == 0) plug.pastePreset();
     if (rounds % 11 == 0) plug.copyPreset();
+    if (rounds % 4 == 0) rounds % 8 == 0 ? plug.doMidiUnlearn(true) : plug.doMidiLearn(true);
+    if (rounds % 13 == 0) plug.saveConfig(Synth::kSaveAll);
+    if (rounds % 17 == 0) plug.loadConfig();
     plug.OnTimer();
     ++rounds;
   }
