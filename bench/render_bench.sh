@@ -9,8 +9,8 @@ trap 'rm -rf "$out"' EXIT
 echo "demo:"
 "$render" -o "$out/demo.wav" --bench
 echo "default patch, 3-note chord:"
-"$render" -o "$out/chord3.wav" --bench "$here/midi/chord3.mid"
+"$render" -o "$out/chord3.wav" --bench --init "$here/midi/chord3.mid"
 echo "heavy patch, 10 keys:"
-"$render" -o "$out/chord10.wav" --bench \
+"$render" -o "$out/chord10.wav" --bench --init \
   --set 2=0.8 --set 3=0.8 --set 4=0.8 --set 45=1 --set 46=1 --set 47=1 \
   --set 50=0.5 --set 52=1 --set 48=0.3157894736842105 "$here/midi/chord10.mid"

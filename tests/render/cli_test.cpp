@@ -16,6 +16,7 @@
 #include "demo.h"
 #include "midifile.h"
 #include "smf.h"
+#include "vantorel.h"
 
 namespace {
 
@@ -216,7 +217,7 @@ TEST_F(Cli, LengthAutoEndsOneSecondAfterTheSoundHasDied) {
       {"short release", {}, 1.5},  // well before the default's three seconds
   };
   for (const Case& c : cases) {
-    std::vector<std::string> args = {"chord.mid", "-r", "8000", "-b", "100", "--format", "f64", "-l", "auto"};
+    std::vector<std::string> args = {"chord.mid", "-r", "8000", "-b", "100", "--format", "f64", "-l", "auto", "--init"};
     args.insert(args.end(), c.settings.begin(), c.settings.end());
     Result r = run(args);
     ASSERT_EQ(r.status, 0) << c.what << ": " << r.err;
@@ -271,4 +272,95 @@ TEST_F(Cli, DemoKeepsWhatTheCommandLineSets) {
   ASSERT_TRUE(readWav(dir + "/demo.wav", w));
   EXPECT_GT(w.info.frames, 8000 * 20);
   EXPECT_LT(w.peak, 1e-9);  // only the filters' anti-denormal offsets
+}
+
+TEST_F(Cli, ProgramsFromBanksAndProgramFiles) {
+  // A bank of the user's own, made by the instrument in this folder: program 5 with a sound of its own,
+  // the other programs empty; program 5 also as program files, as it is and with a cutoff changed.
+  const std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", dir.c_str(), 1);
+  iplug::IByteChunk factory;
+  std::string factoryList;  // as --list-programs prints it
+  {
+    Vantorel plug{iplug::InstanceInfo{}};
+    ASSERT_TRUE(plug.LoadBankFromFXB(VANTOREL_FACTORY_BANK));
+    plug.SaveBankAsChunk(factory);
+    for (int i = 0; i < plug.NPresets(); ++i) {
+      char line[300];
+      std::snprintf(line, sizeof line, "%-5d %s\n", i, plug.GetPresetName(i));
+      factoryList += line;
+    }
+  }
+  {
+    Vantorel plug{iplug::InstanceInfo{}};
+    plug.RestorePreset(5);
+    for (const auto& [index, value] : {std::pair{3, 0.4}, {11, 0.9}, {25, 0.3}, {26, 0.6}})
+      plug.GetParam(index)->Set(value);
+    plug.ModifyCurrentPreset("Mine");
+    ASSERT_TRUE(plug.SaveBankAsFXB((dir + "/mine.fxb").c_str()));
+    ASSERT_TRUE(plug.SavePresetAsFXP((dir + "/mine.fxp").c_str()));
+    plug.GetParam(25)->Set(0.55);
+    ASSERT_TRUE(plug.SavePresetAsFXP((dir + "/open.fxp").c_str()));
+  }
+  if (oldHome.empty()) unsetenv("HOME");
+  else setenv("HOME", oldHome.c_str(), 1);
+  std::string foreign = slurp(dir + "/mine.fxb");
+  std::ofstream(dir + "/foreign.fxb", std::ios::binary) << foreign.replace(16, 4, "Xtrl");
+  std::ofstream(dir + "/factory.fxb", std::ios::binary)
+      .write(reinterpret_cast<const char*>(factory.GetData()), factory.Size());
+  spit(dir + "/chord.mid", chordFile());
+
+  // Renders that must be the same sound, sample for sample.
+  const std::vector<std::string> common = {"chord.mid", "-r", "8000", "-l", "2", "--format", "f64", "-o"};
+  auto render = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), common.begin(), common.end());
+    args.insert(args.begin() + static_cast<long>(common.size()), "take.wav");
+    const Result r = run(args);
+    Wav w;
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(readWav(dir + "/take.wav", w));
+    return w.samples;
+  };
+  const std::pair<std::vector<std::string>, std::vector<std::string>> same[] = {
+      {{"--bank", "mine.fxb", "--program", "5"}, {"--fxp", "mine.fxp"}},
+      {{"--bank", "mine.fxb", "--program", "5", "--set", "VCF: Cutoff=0.55"}, {"--program", "9", "--fxp", "open.fxp"}},
+      {{"--program", "12"}, {"--bank", "factory.fxb", "--program", "12"}},  // the built-in bank is the factory's
+      {{}, {"--program", "0"}},
+  };
+  for (const auto& [a, b] : same) {
+    const std::vector<double> first = render(a);
+    EXPECT_GT(first.size(), 0u);
+    EXPECT_EQ(first, render(b)) << a.size() << " arguments";
+  }
+  EXPECT_NE(render({"--program", "5"}), render({"--bank", "mine.fxb", "--program", "5"}));
+
+  Result r = run({"--list-programs"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, factoryList);
+  r = run({"--bank", "mine.fxb", "--list-programs"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("\n5     Mine\n6     \n"), std::string::npos) << r.out;
+
+  struct Bad {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  };
+  const Bad bad[] = {
+      {{"--bank", "none.fxb"}, 1, "cannot open bank 'none.fxb': No such file or directory"},
+      {{"--bank", "foreign.fxb"}, 1, "cannot load bank 'foreign.fxb': not a Vantorel bank"},
+      {{"--fxp", "none.fxp"}, 1, "cannot open program file 'none.fxp'"},
+      {{"--fxp", "mine.fxb"}, 1, "cannot load program file 'mine.fxb'"},
+      {{"--bank", "mine.fxb", "--program", "6"}, 1, "program 6 of bank 'mine.fxb' is empty"},
+      {{"--program", "64"}, 2, "bad program number '64': expected 0 to 63"},
+      {{"--program", "-1"}, 2, "bad program number '-1'"},
+      {{"--program", "one"}, 2, "bad program number 'one'"},
+      {{"--init", "--program", "3"}, 2, "--init plays no program"},
+  };
+  for (const Bad& b : bad) {
+    std::vector<std::string> args = b.args;
+    args.insert(args.begin(), "chord.mid");
+    expectError(run(args), b.status, b.message);
+  }
+  EXPECT_NE(access((dir + "/chord.wav").c_str(), F_OK), 0);
 }

@@ -1,9 +1,13 @@
 // vantorel-render: plays a Standard MIDI File (or the built-in demo) through the instrument and writes an
 // audio file, driving the instrument with the same calls a host makes.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <set>
@@ -13,6 +17,7 @@
 #include "audiowriter.h"
 #include "blockrender.h"
 #include "demo.h"
+#include "factorybank.h"
 #include "midifile.h"
 #include "options.h"
 #include "vantorel.h"
@@ -41,6 +46,67 @@ std::vector<ParamDesc> describeParams(const iplug::IPluginBase& plug) {
 void setParam(Vantorel& plug, int index, double value) {
   plug.GetParam(index)->Set(value);
   plug.OnParamChange(index);
+}
+
+// Why a file cannot be read ("" when it is a regular file that opens).
+std::string unreadable(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  struct stat st;
+  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  close(fd);
+  return regular ? "" : "not a regular file";
+}
+
+// A bank or program file the instrument refused, with the reason.
+std::string refusedFile(const char* what, const std::string& path) {
+  const std::string why = unreadable(path);
+  if (!why.empty()) return std::string("cannot open ") + what + " '" + path + "': " + why;
+  return std::string("cannot load ") + what + " '" + path + "': not a Vantorel " + what + ", or damaged";
+}
+
+// Whether the command line chooses the program played.
+bool programChosen(const Options& opt) { return !opt.bankPath.empty() || opt.hasProgram || !opt.fxpPath.empty(); }
+
+// The program played: the bank (the factory bank unless --bank), its program 0 or --program, then --fxp
+// into that program, or --init. On failure returns the exit status with a message.
+int choosePrograms(Vantorel& plug, const Options& opt, std::string& error) {
+  if (opt.bankPath.empty()) {
+    iplug::IByteChunk bank;
+    bank.PutBytes(factoryBank().data(), static_cast<int>(factoryBank().size()));
+    if (!plug.LoadBankFromChunk(bank)) {
+      error = "the built-in factory bank is damaged";
+      return 1;
+    }
+  } else if (!plug.LoadBankFromFXB(opt.bankPath.c_str())) {
+    error = refusedFile("bank", opt.bankPath);
+    return 1;
+  }
+  if (opt.hasProgram) {
+    const iplug::IPreset* preset =
+        opt.program >= 0 && opt.program < plug.NPresets() ? plug.GetPreset(static_cast<int>(opt.program)) : nullptr;
+    if (!preset) {
+      error = "bad program number '" + std::to_string(opt.program) + "': expected 0 to " +
+              std::to_string(plug.NPresets() - 1);
+      return 2;
+    }
+    if (!preset->mInitialized) {
+      const std::string bank = opt.bankPath.empty() ? "the factory bank" : "bank '" + opt.bankPath + "'";
+      error = "program " + std::to_string(opt.program) + " of " + bank + " is empty";
+      return 1;
+    }
+    plug.RestorePreset(static_cast<int>(opt.program));
+  }
+  if (!opt.fxpPath.empty() && !plug.LoadPresetFromFXP(opt.fxpPath.c_str())) {
+    error = refusedFile("program file", opt.fxpPath);
+    return 1;
+  }
+  if (opt.init) plug.initProgram();
+  return 0;
+}
+
+void listPrograms(const Vantorel& plug) {
+  for (int i = 0; i < plug.NPresets(); ++i) std::printf("%-5d %s\n", i, plug.GetPresetName(i));
 }
 
 void listParams(const Vantorel& plug) {
@@ -141,10 +207,11 @@ int run(int argc, char** argv) {
     return 0;
   }
   const bool demo = opt.midiPath.empty();
+  const bool listing = opt.listParams || opt.listPrograms;
   const double rate = opt.rate;
 
   MidiFile midi;
-  if (!opt.listParams) {
+  if (!listing) {
     const bool ok = demo ? parseMidi(demoMidi().data(), demoMidi().size(), midi, error)
                          : loadMidiFile(opt.midiPath, midi, error);
     if (!ok) return fail(1, demo ? "demo piece: " + error : error);
@@ -152,6 +219,7 @@ int run(int argc, char** argv) {
 
   auto plug = std::make_unique<Vantorel>(iplug::InstanceInfo{});
   plug->ResetProcessing(rate, opt.block);
+  if (const int status = choosePrograms(*plug, opt, error)) return fail(status, error);
 
   const std::vector<ParamDesc> params = describeParams(*plug);
   std::vector<std::pair<int, double>> settings;
@@ -164,10 +232,11 @@ int run(int argc, char** argv) {
     userSet.insert(index);
   }
 
-  // The demo's opening sound first, so that --set can change it; its later changes leave alone what
-  // the command line set.
+  // The demo's own sound, unless a program is chosen: every parameter at its default, then the opening
+  // settings, so that --set can change them; its later changes leave alone what the command line set.
   std::vector<ParamChange> laterChanges;
-  if (demo && !opt.listParams) {
+  if (demo && !programChosen(opt)) {
+    for (int i = 0; i < plug->NParams(); ++i) setParam(*plug, i, plug->GetParam(i)->GetDefault());
     for (const DemoChange& c : demoChanges()) {
       int index = 0;
       while (index < static_cast<int>(params.size()) && params[index].name != c.param) ++index;
@@ -178,8 +247,9 @@ int run(int argc, char** argv) {
   }
   for (const auto& [index, value] : settings) setParam(*plug, index, value);
 
-  if (opt.listParams) {
-    listParams(*plug);
+  if (listing) {
+    if (opt.listPrograms) listPrograms(*plug);
+    if (opt.listParams) listParams(*plug);
     return 0;
   }
 

@@ -12,7 +12,8 @@ namespace render {
 const char* usageText() {
   return "Usage: vantorel-render [options] [MIDI_FILE]\n"
          "Renders a Standard MIDI File (format 0 or 1) with the Vantorel instrument to a stereo audio file.\n"
-         "Without a MIDI file it renders the built-in demo piece.\n"
+         "Without a MIDI file it renders the built-in demo piece, in its own sound (from the default sound)\n"
+         "unless --bank, --program or --fxp chooses a program.\n"
          "\n"
          "  -o, --out FILE         output file; its extension chooses the type: .wav, .flac, .ogg (Vorbis) or\n"
          "                         .aiff, WAV without one (default: the MIDI file's name with .wav; demo.wav\n"
@@ -22,16 +23,24 @@ const char* usageText() {
          "  -l, --length SECONDS|auto   render length (default: last MIDI event + 3 s); auto renders until\n"
          "                         the sound has stayed below -100 dBFS for 1 s after the last MIDI event,\n"
          "                         at most 60 s after it\n"
-         "  --set INDEX=VALUE      set a parameter's plain value; INDEX is 0..65 or the exact parameter name;\n"
-         "                         a switch or selector also takes one of its texts; repeatable\n"
+         "  --bank FILE.fxb        the bank of programs (default: the factory bank)\n"
+         "  --program N            play program N of the bank, 0 to 63 (default 0)\n"
+         "  --fxp FILE             load a program file into the program played\n"
+         "  --init                 play the default sound (\"Init\") instead of a program\n"
+         "  --set INDEX=VALUE      set a parameter's plain value on top of the program; INDEX is 0..65 or the\n"
+         "                         exact parameter name; a switch or selector also takes one of its texts;\n"
+         "                         repeatable\n"
          "  --tempo BPM            host tempo, 1 to 1000 (default: the MIDI file's first tempo, else 120)\n"
          "  --format s16|s24|f32|f64   sample format (default s24); FLAC takes s16 or s24, Ogg Vorbis none\n"
-         "  --list-params          print index, name, range, default and display text of all 66 parameters\n"
+         "  --list-programs        print the index and name of every program of the bank\n"
+         "  --list-params          print index, name, range, default and the display text of the value\n"
+         "                         played, for all 66 parameters\n"
          "  --bench                print rendered seconds, wall seconds and the real-time factor\n"
          "                         (wall time of the instrument's processing, without file writing)\n"
          "  -h, --help             show this help\n"
          "\n"
-         "Exit status: 0 on success, 1 if a file cannot be read or written, 2 for a bad command line.\n";
+         "Exit status: 0 on success, 1 if a file cannot be read or written (or a bank or program file is\n"
+         "refused), 2 for a bad command line.\n";
 }
 
 const char* formatName(SampleFormat f) {
@@ -214,6 +223,24 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
       return true;
     } else if (name == "--list-params") {
       if (!flag(out.listParams)) return false;
+    } else if (name == "--list-programs") {
+      if (!flag(out.listPrograms)) return false;
+    } else if (name == "--init") {
+      if (!flag(out.init)) return false;
+    } else if (name == "--bank" || name == "--fxp") {
+      if (!needValue()) return false;
+      if (value.empty()) {
+        error = "empty " + std::string(name == "--bank" ? "bank" : "program") + " file name";
+        return false;
+      }
+      (name == "--bank" ? out.bankPath : out.fxpPath) = value;
+    } else if (name == "--program") {
+      if (!needValue()) return false;
+      if (!parseInt(value, out.program)) {
+        error = "bad program number " + quoted(value) + ": expected a whole number";
+        return false;
+      }
+      out.hasProgram = true;
     } else if (name == "--bench") {
       if (!flag(out.bench)) return false;
     } else if (name == "-o" || name == "--out") {
@@ -287,6 +314,10 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
       error = "unknown option " + quoted(arg) + " (see --help)";
       return false;
     }
+  }
+  if (out.init && (out.hasProgram || !out.fxpPath.empty())) {
+    error = "--init plays no program: it excludes --program and --fxp";
+    return false;
   }
   return checkFormat(out, error);
 }

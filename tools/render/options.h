@@ -30,7 +30,13 @@ struct Options {
   double tempo = 120.0;
   bool hasFormat = false;
   SampleFormat format = SampleFormat::kS24;
+  std::string bankPath;  // empty: the factory bank
+  bool hasProgram = false;
+  long long program = 0;  // checked against the bank's size by the caller
+  std::string fxpPath;    // a program file loaded into the current program
+  bool init = false;      // the default sound instead of a program
   std::vector<ParamSetting> settings;  // in command-line order
+  bool listPrograms = false;
   bool listParams = false;
   bool bench = false;
   bool help = false;
