@@ -71,17 +71,6 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_EQ(o.lengthMode, LengthMode::kAuto);
   EXPECT_EQ(o.container, Container::kOgg);
 
-  ASSERT_TRUE(parse({"--bank", "b.fxb", "--program=7", "--fxp", "p.fxp", "--list-programs"}, o, e)) << e;
-  EXPECT_EQ(o.bankPath, "b.fxb");
-  EXPECT_TRUE(o.hasProgram);
-  EXPECT_EQ(o.program, 7);
-  EXPECT_EQ(o.fxpPath, "p.fxp");
-  EXPECT_TRUE(o.listPrograms);
-  EXPECT_FALSE(o.init);
-  ASSERT_TRUE(parse({"--init", "--bank", "b.fxb"}, o, e)) << e;
-  EXPECT_TRUE(o.init);
-  EXPECT_FALSE(o.hasProgram);
-
   // Help ends parsing: later mistakes do not matter.
   ASSERT_TRUE(parse({"-h", "--bogus"}, o, e));
   EXPECT_TRUE(o.help);
