@@ -103,6 +103,7 @@ public:
   // The host sets a parameter on the controller side (SetParameterFromHost; SetProgramFromHost for
   // kPresetParam). Returns kResultTrue on success.
   tresult PLUGIN_API setParamNormalized(ParamID tag, ParamValue value) override;
+  // The editor as a view on the host's window (the "editor" view type, when the plug-in has an editor).
   Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
 
   // --- IUnitInfo: one root unit whose program list is "Factory Presets" ---

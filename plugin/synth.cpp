@@ -138,6 +138,7 @@ void Synth::OnReset() {
   midiQueue.Resize(kMidiQueueSize);
   clearKeyBuffer();
   midiLearnActive = false;
+  PostUIEvent(kLearnEndedEvent);  // the cancelled gesture's switch goes off too
   samplesPerTick = std::max(static_cast<int>(GetSampleRate()) / 1000, 1);
   tickCounter = 0;
 }
@@ -315,22 +316,24 @@ void Synth::setMidiLearnCC(int cc) {
 }
 
 void Synth::applyMidiLearn() {
-  if (!midiLearnActive) return;
-  if (midiUnlearnMode) {
-    if (midiLearnCC != -1) {
-      if (midiLearnCC >= 0 && midiLearnCC < 120) midiLearnTable[midiLearnCC] = -1;
-    } else if (midiLearnParam != -1) {
+  if (midiLearnActive) {
+    if (midiUnlearnMode) {
+      if (midiLearnCC != -1) {
+        if (midiLearnCC >= 0 && midiLearnCC < 120) midiLearnTable[midiLearnCC] = -1;
+      } else if (midiLearnParam != -1) {
+        for (int& entry : midiLearnTable)
+          if (entry == midiLearnParam) entry = -1;
+      } else {
+        return;
+      }
+      midiUnlearnMode = false;
+    } else {
+      if (midiLearnCC == -1 || midiLearnParam == -1) return;
       for (int& entry : midiLearnTable)
         if (entry == midiLearnParam) entry = -1;
-    } else {
-      return;
+      if (midiLearnCC >= 0 && midiLearnCC < 120) midiLearnTable[midiLearnCC] = midiLearnParam;
     }
-    midiUnlearnMode = false;
-  } else {
-    if (midiLearnCC == -1 || midiLearnParam == -1) return;
-    for (int& entry : midiLearnTable)
-      if (entry == midiLearnParam) entry = -1;
-    if (midiLearnCC >= 0 && midiLearnCC < 120) midiLearnTable[midiLearnCC] = midiLearnParam;
+    midiLearnActive = false;
   }
-  midiLearnActive = false;
+  PostUIEvent(kLearnEndedEvent);  // this may be the audio thread
 }

@@ -34,12 +34,21 @@ public:
   // --- framework overrides ---
   // MIDI learn takes the touched parameter (UI thread).
   void OnParamChangeUI(int paramIdx, iplug::EParamSource source) override;
-  void OnPresetsModified() override {}
+  // An open editor redraws everything.
+  void OnPresetsModified() override;
   void OnIdle() override {}
+  // The learn switch goes off after a learn gesture ended (kLearnEndedEvent).
+  void OnUIEvent(int event) override;
+  // The next opening is at editorScale again.
+  void OnUIClose() override { storeEditorSize(); }
 
   // --- operations the instrument overrides or uses, in slot order ---
   virtual void createGraphics() {}
-  virtual void resizeUI(float /*scale*/) {}
+  // Stores a positive scale as editorScale and shows an open editor at it.
+  virtual void resizeUI(float scale);
+  // The editor size a host is told before the editor opens: the canvas at editorScale, held to the
+  // editor's scale limits.
+  void storeEditorSize();
   void ProcessBlock(double** /*inputs*/, double** /*outputs*/, int /*nFrames*/) override {}
   void OnReset() override;
   virtual void allNotesOff() {}
@@ -62,8 +71,8 @@ public:
   // Writes the startup bank and, by selector, the editor scale, the MIDI switches or everything.
   int saveConfig(int what);
   static bool fileExists(const WDL_String& path);
-  // The scale saveConfig writes: the open editor's; the stored scale until there is an editor.
-  virtual float currentEditorScale() const { return editorScale; }
+  // The scale saveConfig writes: the open editor's; the stored scale while there is none.
+  virtual float currentEditorScale() const;
 
   // --- programs (UI thread) ---
   // Makes program index current, keeping the edits of the program left; an index outside the bank
@@ -73,6 +82,8 @@ public:
   void pastePreset();
 
   // --- MIDI learn ---
+  // Posted (any thread) when a learn gesture ends, for the editor's learn switch.
+  static constexpr int kLearnEndedEvent = 0;
   void doMidiLearn(bool on);
   void doMidiUnlearn(bool on);
   void setMidiLearnCC(int cc);

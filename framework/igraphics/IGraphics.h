@@ -94,7 +94,7 @@ public:
   void ForAllControls(const std::function<void(IControl&)>& func);
   void SetAllControlsDirty();
   // Moves every control bound to paramIdx to normalizedValue and marks it for redrawing (no value goes
-  // back to the delegate).
+  // back to the delegate); controls that show the parameter unbound are marked for redrawing.
   virtual void SetControlValueFromDelegate(int paramIdx, double normalizedValue);
 
   // --- drag resizing by the corner resizer ---
@@ -189,6 +189,7 @@ private:
   cairo_surface_t* mBackBuffer = nullptr;
   bool mFullRedraw = true;
   cairo_t* mContext = nullptr;  // while drawing
+  float mContextScale = 1.0f;   // its scale
 };
 
 // The platform's graphics context for an editor of w x h canvas units at `scale`, redrawn up to fps times
