@@ -47,10 +47,9 @@ public:
   cairo_surface_t* FindScaledFrame(const ScaledFrameKey& key, float scale);
   // Keeps surface (an image surface made for scale) as that frame; takes ownership.
   void KeepScaledFrame(const ScaledFrameKey& key, float scale, cairo_surface_t* surface);
-
-private:
   void DropScaledFrames();
 
+private:
   cairo_surface_t* mSurface;
   int mWidth, mHeight;
   float mScaledAt = 0.0f;

@@ -103,8 +103,8 @@ public:
   EUIResizerMode GetResizerMode() const { return mResizerMode; }
 
   // --- resources (from the delegate's resource folder; an absolute name is used as it is) ---
-  // A PNG or JPEG image whose nStates frames are stacked vertically (or side by side). Loaded once per
-  // context; a missing file gives an invalid bitmap, which draws nothing. One resolution is kept, so
+  // A PNG or JPEG image whose nStates frames are stacked vertically (or side by side). Decoded once for
+  // the process; a missing file gives an invalid bitmap, which draws nothing. One resolution is kept, so
   // targetScale is not used.
   IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0);
   // A TrueType font file under the identifier texts name in IText::mFont; false if it cannot be loaded

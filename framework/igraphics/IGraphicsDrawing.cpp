@@ -30,7 +30,7 @@ FT_Library FreeType() {
 
 const cairo_user_data_key_t kFaceKey{};
 
-cairo_font_face_t* LoadFontFace(const char* path) {
+cairo_font_face_t* NewFontFace(const char* path) {
   FT_Library library = FreeType();
   FT_Face face = nullptr;
   if (!library || FT_New_Face(library, path, 0, &face) != 0) return nullptr;
@@ -43,6 +43,18 @@ cairo_font_face_t* LoadFontFace(const char* path) {
     return nullptr;
   }
   return fontFace;
+}
+
+// The font face of a file, loaded once for the process: cairo keeps faces in its caches after every user
+// has let them go, so a face made for each editor opening would pile up. Returns a new reference, or
+// nullptr if the file cannot be loaded (tried again next time).
+cairo_font_face_t* LoadFontFace(const std::string& path) {
+  static std::mutex mutex;
+  static std::map<std::string, cairo_font_face_t*> faces;
+  std::lock_guard<std::mutex> lock(mutex);
+  cairo_font_face_t*& face = faces[path];
+  if (!face) face = NewFontFace(path.c_str());
+  return face ? cairo_font_face_reference(face) : nullptr;
 }
 
 cairo_operator_t Operator(const IBlend* pBlend) {
@@ -60,8 +72,11 @@ double Weight(const IBlend* pBlend) { return pBlend ? pBlend->mWeight : 1.0; }
 }  // namespace
 
 IGraphics::~IGraphics() {
-  // Controls go before the resources they show.
+  // Controls go before the resources they show. The images stay for the next editor, without the frames
+  // resampled for this one's scale.
   RemoveAllControls();
+  for (auto& bitmap : mBitmaps)
+    if (bitmap.second) bitmap.second->DropScaledFrames();
   for (auto& font : mFonts) cairo_font_face_destroy(font.second);
   if (mBackBuffer) cairo_surface_destroy(mBackBuffer);
 }
@@ -73,20 +88,32 @@ std::string ResourceFile(const IGEditorDelegate& dlg, const char* name) {
   if (name[0] == '/') return name;
   return std::string(dlg.GetResourcePath()) + name;
 }
+
+// The decoded image of a file, decoded once for the process and shared by every editor, so that opening
+// an editor again (or another instance's) decodes nothing. nullptr if the file cannot be read (tried
+// again next time).
+std::shared_ptr<APIBitmap> SharedImage(const std::string& path) {
+  static std::mutex mutex;
+  static std::map<std::string, std::shared_ptr<APIBitmap>> images;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::shared_ptr<APIBitmap>& image = images[path];
+  if (!image) image = LoadAPIBitmap(path.c_str());
+  return image;
+}
 }  // namespace
 
 IBitmap IGraphics::LoadBitmap(const char* name, int nStates, bool framesAreHorizontal, int /*targetScale*/) {
   if (!name) return IBitmap();
   auto found = mBitmaps.find(name);
   if (found == mBitmaps.end())
-    found = mBitmaps.emplace(name, LoadAPIBitmap(ResourceFile(mDelegate, name).c_str())).first;
+    found = mBitmaps.emplace(name, SharedImage(ResourceFile(mDelegate, name))).first;
   return found->second ? IBitmap(found->second, nStates, framesAreHorizontal, name) : IBitmap();
 }
 
 bool IGraphics::LoadFont(const char* fontID, const char* fileName) {
   if (!fontID || !fileName) return false;
   if (mFonts.count(fontID)) return true;
-  cairo_font_face_t* face = LoadFontFace(ResourceFile(mDelegate, fileName).c_str());
+  cairo_font_face_t* face = LoadFontFace(ResourceFile(mDelegate, fileName));
   if (!face) return false;
   mFonts[fontID] = face;
   return true;

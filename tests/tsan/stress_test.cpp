@@ -1,7 +1,8 @@
 // Built with ThreadSanitizer: one thread renders blocks through process() (notes, automation, program
 // changes by parameter and by MIDI) while another drives the plug-in the way a host's UI thread and the
-// editor do (parameters, gestures, program changes, state saved and restored, the UI timer). Any data race
-// makes the sanitizer fail the run.
+// editor do (parameters, gestures, program changes, state saved and restored, the UI timer) with the
+// editor open offscreen (clicks, drags and hovering on its controls, its idle handler, its redraws). Any
+// data race makes the sanitizer fail the run.
 #include <stdlib.h>
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "../vst3/host_doubles.h"
+#include "IGraphicsOffscreen.h"
 #include "vantorel.h"
 
 using namespace Steinberg;
@@ -48,8 +50,25 @@ void audioThread(Vantorel& plug, const std::atomic<bool>& stop, long& blocks) {
   }
 }
 
+// Presses, drags and releases a random control of the panel (the learn switch aside: its gesture state
+// is not shared with the audio thread in a safe way yet), hovering over it first.
+void useControl(iplug::igraphics::IGraphics& g, std::mt19937& rng) {
+  using namespace iplug::igraphics;
+  IControl* c = g.GetControl(static_cast<int>(rng() % g.NControls()));
+  if (c->GetTag() == GUI::MidiLearnSwitch) return;
+  const IRECT& r = c->GetRECT();
+  const IMouseMod left(true, false);
+  g.OnMouseOver(r.MW(), r.MH(), IMouseMod());
+  g.OnMouseDown(r.MW(), r.MH(), left);
+  g.OnMouseDrag(r.MW(), r.MH() - 5.0f, 0.0f, -5.0f, left);
+  g.OnMouseUp(r.MW(), r.MH() - 5.0f, left);
+}
+
 void uiThread(Vantorel& plug, const std::atomic<bool>& stop, long& rounds) {
   std::mt19937 rng(2);
+  plug.SetResourcePath(VANTOREL_RESOURCES);
+  plug.mMakeGraphicsFunc = [&plug] { return new iplug::igraphics::IGraphicsOffscreen(plug, 1125, 400, 0, 1.0f); };
+  plug.OpenWindow(nullptr);
   while (!stop.load()) {
     for (int i = 0; i < 20; ++i) plug.setParamNormalized(static_cast<ParamID>(rng() % 66), (rng() % 101) / 100.0);
     plug.setParamNormalized(iplug::IPlugVST3::kPresetParam, (rng() % 64) / 63.0);
@@ -67,9 +86,12 @@ void uiThread(Vantorel& plug, const std::atomic<bool>& stop, long& rounds) {
     if (rounds % 3 == 0) plug.changePreset(static_cast<int>(rng() % 64));
     if (rounds % 7 == 0) plug.pastePreset();
     if (rounds % 11 == 0) plug.copyPreset();
+    useControl(*plug.GetUI(), rng);
     plug.OnTimer();
+    plug.GetUI()->DrawDirty();
     ++rounds;
   }
+  plug.CloseWindow();
 }
 
 }  // namespace
