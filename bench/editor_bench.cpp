@@ -51,10 +51,12 @@ void BM_PanelFullRedraw(benchmark::State& state) {
 }
 BENCHMARK(BM_PanelFullRedraw)->Arg(50)->Arg(71)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
 
-// A new scale (as a size menu sets it) and the full redraw it brings: every bitmap resampled.
-void BM_PanelRescale(benchmark::State& state) {
+// Alternates between two neighbouring scales, each step with the full redraw it brings: while dragging the
+// corner, or as the size menus set scales (every bitmap resampled for each).
+void rescaleSteps(benchmark::State& state, bool dragging) {
   const float scale = scaleOf(state);
   OpenEditor editor(scale);
+  if (dragging) editor.g->StartDragResize();
   bool other = false;
   for (auto _ : state) {
     other = !other;
@@ -62,20 +64,11 @@ void BM_PanelRescale(benchmark::State& state) {
     benchmark::DoNotOptimize(editor.g->DrawDirty());
   }
 }
+
+void BM_PanelRescale(benchmark::State& state) { rescaleSteps(state, false); }
 BENCHMARK(BM_PanelRescale)->Arg(50)->Arg(71)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
 
-// One step of dragging the corner: a slightly different scale and the full redraw.
-void BM_PanelCornerDragStep(benchmark::State& state) {
-  const float scale = scaleOf(state);
-  OpenEditor editor(scale);
-  editor.g->StartDragResize();
-  bool other = false;
-  for (auto _ : state) {
-    other = !other;
-    editor.g->Resize(panel::kCanvasWidth, panel::kCanvasHeight, other ? scale * 0.99f : scale, true);
-    benchmark::DoNotOptimize(editor.g->DrawDirty());
-  }
-}
+void BM_PanelCornerDragStep(benchmark::State& state) { rescaleSteps(state, true); }
 BENCHMARK(BM_PanelCornerDragStep)->Arg(50)->Arg(71)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -52,8 +52,8 @@ public:
   explicit IPlugVST3(const Config& config);
   ~IPlugVST3() override;
 
-  // --- Steinberg::IPluginBase ---
-  // A host context that offers a run loop (Linux::IRunLoop) drives the UI timer (OnTimer) from it.
+  // A host context that offers a run loop (Linux::IRunLoop) drives the UI timer (OnTimer) from it, except
+  // while an editor with a timer of its own on the host's loop is open.
   tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
   tresult PLUGIN_API terminate() override;
 

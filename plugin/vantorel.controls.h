@@ -39,6 +39,8 @@ class IKSSliderControl : public iplug::igraphics::IBSliderControl {
 public:
   IKSSliderControl(float x, float y, float trackLength, const iks::IBitmap& handle, int paramIdx);
   void Draw(iks::IGraphics& g) override;
+  // The handle sits one unit below the top of the track, so it reaches one unit below the rectangle.
+  iks::IRECT GetDrawRECT() const override { return mRECT.GetPadded(0.0f, 0.0f, 0.0f, 1.0f); }
 
 private:
   iks::IRECT mValueRect;
