@@ -146,6 +146,15 @@ protected:
     return true;
   }
   void close() { window->clearContentComponent(); }
+  // The plug-in's window once the X server shows it (within a second), or 0.
+  Window editorWindow() {
+    for (int i = 0; i < 100; ++i) {
+      XSync(x.d, False);
+      if (const Window w = x.findEditor(DefaultRootWindow(x.d))) return w;
+      pump(10);
+    }
+    return 0;
+  }
 
   std::unique_ptr<juce::AudioPluginInstance> plugin;
   std::unique_ptr<juce::DocumentWindow> window;
@@ -156,9 +165,9 @@ TEST_F(VST3Editor, ClicksAndDragsReachTheHost) {
   EditCounter edits;
   plugin->addListener(&edits);
   ASSERT_TRUE(open());
-  pump(300);
-  const Window editor = x.findEditor(DefaultRootWindow(x.d));
+  const Window editor = editorWindow();
   ASSERT_NE(editor, 0u) << "no window of the editor's size";
+  pump(300);  // drawn
   EXPECT_EQ(window->getContentComponent()->getWidth(), kEditorWidth);
 
   // "Delay: Sync", a kick button at (1148, 580), 64 x 60 units; "VCF: Cutoff", a knob at (521, 128), 88 high.
@@ -201,8 +210,7 @@ TEST_F(VST3Editor, OpensAndClosesTwoHundredTimesWithoutLeaks) {
   const long memory = residentKiB();
   for (int i = 0; i < 200; ++i) {
     ASSERT_TRUE(open());
-    pump(2);
-    ASSERT_NE(x.findEditor(DefaultRootWindow(x.d)), 0u) << "round " << i;
+    ASSERT_NE(editorWindow(), 0u) << "round " << i;
     close();
   }
   pump(50);
