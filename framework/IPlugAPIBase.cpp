@@ -70,7 +70,7 @@ void IPlugAPIBase::SetParameterValue(int idx, double normalizedValue) {
 void IPlugAPIBase::SendParameterValueFromUI(int idx, double normalizedValue) {
   IParam* param = GetParam(idx);
   if (!param) return;
-  ChangeParam(idx, param->FromNormalized(normalizedValue), kUI);
+  IPluginBase::SendParameterValueFromUI(idx, normalizedValue);
   InformHostOfParamChange(idx, param->GetNormalized());
 }
 
@@ -109,6 +109,12 @@ void IPlugAPIBase::QueueHostNotices(unsigned notices) {
   MarkUIWork();
 }
 
+void IPlugAPIBase::PostUIEvent(int event) {
+  if (event < 0 || event > 31) return;
+  mUIEvents.fetch_or(uint32_t(1) << event, std::memory_order_acq_rel);
+  MarkUIWork();
+}
+
 void IPlugAPIBase::FlushUIQueue() {
   if (IsAudioThread() || !TakeUIWork()) return;
   if (mFlushing.exchange(true, std::memory_order_acquire)) {
@@ -121,7 +127,9 @@ void IPlugAPIBase::FlushUIQueue() {
     if (d.pending.exchange(false, std::memory_order_acq_rel))
       SendParameterValueFromDelegate(i, d.value.load(std::memory_order_relaxed), true);
   }
-  OnUIQueueFlush();
+  const uint32_t events = mUIEvents.exchange(0, std::memory_order_acq_rel);
+  for (int e = 0; e < 32; ++e)
+    if (events & (uint32_t(1) << e)) OnUIEvent(e);
   const unsigned notices = mHostNotices.exchange(0, std::memory_order_acq_rel);
   if (notices & kProgramListNotice) InformHostOfProgramListChanged();
   if (notices & kValuesNotice) InformHostOfParamValuesChanged();

@@ -73,7 +73,7 @@ public:
   virtual void OnReset() {}
   virtual void OnActivate(bool /*active*/) {}
   // UI timer hook (every kTimerIntervalMs on the UI thread, after FlushUIQueue).
-  virtual void OnIdle() {}
+  void OnIdle() override {}
   virtual void ProcessMidiMsg(const IMidiMsg& /*msg*/) {}
   virtual void ProcessBlock(double** /*inputs*/, double** /*outputs*/, int /*nFrames*/) {}
   // The block just rendered was not finite and has been silenced: clear the states that carry the fault.
@@ -88,15 +88,15 @@ public:
   // values-changed notice).
   void SetParameterValue(int idx, double normalizedValue);
   // An edit in the editor (UI thread): stores the value, the engine gets it through the path, and the host
-  // gets it as part of the user's gesture (InformHostOfParamChange between the two calls below).
-  void SendParameterValueFromUI(int idx, double normalizedValue);
-  virtual void BeginInformHostOfParamChangeFromUI(int /*idx*/) {}
-  virtual void EndInformHostOfParamChangeFromUI(int /*idx*/) {}
-  // Moves the editor's control for parameter idx to value (plain unless normalized): UI-thread work.
+  // gets it as part of the user's gesture (InformHostOfParamChange between the binding's
+  // BeginInformHostOfParamChangeFromUI and EndInformHostOfParamChangeFromUI).
+  void SendParameterValueFromUI(int idx, double normalizedValue) override;
+  // Moves the editor's controls for parameter idx to value (plain unless normalized): UI-thread work.
   // Called on the audio thread it is deferred to FlushUIQueue, which calls it again with the normalised
   // value; an override starts with `if (DeferDelegateValue(idx, value, normalized)) return;`.
-  virtual void SendParameterValueFromDelegate(int idx, double value, bool normalized) {
-    DeferDelegateValue(idx, value, normalized);
+  void SendParameterValueFromDelegate(int idx, double value, bool normalized) override {
+    if (DeferDelegateValue(idx, value, normalized)) return;
+    IPluginBase::SendParameterValueFromDelegate(idx, value, normalized);
   }
 
   // --- programs ---
@@ -107,18 +107,18 @@ public:
   double GetProgramNormalized() const;
 
   // --- UI thread ---
-  // Delivers the work the audio thread left: OnParamChangeUI, editor values, OnPresetsModified, the
-  // plug-in's own (OnUIQueueFlush), notices to the host. Does nothing on the audio thread or when called
-  // from within itself.
+  // Delivers the work the audio thread left: OnParamChangeUI, editor values, OnPresetsModified, UI
+  // events, notices to the host. Does nothing on the audio thread or when called from within itself.
   void FlushUIQueue();
-  // The plug-in's own work for the UI thread, marked with MarkUIWork on any thread (the audio thread
-  // included); FlushUIQueue calls it after the framework's deferred work.
-  virtual void OnUIQueueFlush() {}
-  // The UI timer: FlushUIQueue, then OnIdle.
-  void OnTimer() {
+  // The UI timer (the binding's, or the open editor's): FlushUIQueue, then OnIdle.
+  void OnTimer() override {
     FlushUIQueue();
     OnIdle();
   }
+  // Any thread: OnUIEvent(event) is to run on the UI thread, at the next FlushUIQueue. Events are numbers
+  // 0 ... 31 of the plug-in's choosing; one posted several times before then is delivered once.
+  void PostUIEvent(int event);
+  virtual void OnUIEvent(int /*event*/) {}
 
   // --- plug-in to host, implemented by the API binding ---
   // Parameter idx has this value: on the audio thread an output change of the block, on a UI thread an edit
@@ -162,6 +162,7 @@ private:
   };
   std::unique_ptr<DelegateValue[]> mDelegateValues;
   std::atomic<unsigned> mHostNotices{0};
+  std::atomic<uint32_t> mUIEvents{0};
   std::atomic<bool> mFlushing{false};
 };
 

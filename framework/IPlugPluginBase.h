@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "IGEditorDelegate.h"
 #include "IPlugParameter.h"
 #include "IPlugStructs.h"
 
@@ -28,7 +29,10 @@ struct IPreset {
 // reaches the engine exactly once, and a value equal to the one the engine has does not reach it again.
 // UI-thread notices (OnParamChangeUI, OnPresetsModified) of changes made on the audio thread wait for the
 // UI thread (IPlugAPIBase::FlushUIQueue).
-class IPluginBase {
+//
+// The plug-in is its editor's delegate: every change that does not come from the editor itself reaches
+// the editor's controls on the UI thread, with OnParamChangeUI.
+class IPluginBase : public igraphics::IGEditorDelegate {
 public:
   // Creates config.nParams parameters (uninitialised) and config.nPresets empty program slots.
   explicit IPluginBase(const Config& config);
@@ -47,9 +51,9 @@ public:
   int GetPluginVersionDecimal() const;
 
   // --- parameters ---
-  int NParams() const { return static_cast<int>(mParams.size()); }
+  int NParams() const final { return static_cast<int>(mParams.size()); }
   // nullptr for an index outside 0 ... NParams() - 1.
-  IParam* GetParam(int idx) { return (idx >= 0 && idx < NParams()) ? mParams[idx].get() : nullptr; }
+  IParam* GetParam(int idx) final { return (idx >= 0 && idx < NParams()) ? mParams[idx].get() : nullptr; }
   const IParam* GetParam(int idx) const { return (idx >= 0 && idx < NParams()) ? mParams[idx].get() : nullptr; }
   // The parameter-change notification: the plug-in applies parameter idx to its engine. Runs on the audio
   // thread while processing is active, else on the thread that changed the value.
@@ -60,6 +64,11 @@ public:
   // Applies every parameter again (OnParamChange for each index in order, whatever its value), with the
   // UI notices.
   void OnParamReset(EParamSource source);
+  // An edit in the editor: stores the value, which reaches the engine as any other change (the API base
+  // also tells the host).
+  void SendParameterValueFromUI(int idx, double normalizedValue) override;
+  void BeginInformHostOfParamChangeFromUI(int /*idx*/) override {}
+  void EndInformHostOfParamChangeFromUI(int /*idx*/) override {}
 
   // --- threads ---
   bool IsAudioThread() const { return mAudioThread.load(std::memory_order_relaxed) == std::this_thread::get_id(); }
@@ -162,6 +171,8 @@ private:
   bool RestorePresetOnAudioThread(int idx, bool unlessCurrent);
   bool RestorePresetOnUIThread(int idx, bool unlessCurrent);
   void DeferParamNotice(int idx, EParamSource source);
+  // UI thread: the editor's controls follow a change made elsewhere, then OnParamChangeUI.
+  void NotifyParamChangeUI(int idx, EParamSource source);
   void ApplyAllParams();
   bool LoadChunkBank(const IByteChunk& file, int nPrograms, const IByteChunk& before);
   bool LoadParamListBank(const IByteChunk& file, int nPrograms);

@@ -55,7 +55,7 @@ bool IPluginBase::ChangeParam(int idx, double plain, EParamSource source) {
     OnParamChange(idx);
     lane.applied = param->Value();
   }
-  OnParamChangeUI(idx, source);
+  NotifyParamChangeUI(idx, source);
   return true;
 }
 
@@ -76,7 +76,11 @@ void IPluginBase::OnParamReset(EParamSource source) {
   // The values are stored before the mark, so the audio thread takes them all in one block.
   if (IsProcessingActive()) mResetPending.store(true, std::memory_order_release);
   else ApplyAllParams();
-  for (int i = 0; i < NParams(); ++i) OnParamChangeUI(i, source);
+  for (int i = 0; i < NParams(); ++i) NotifyParamChangeUI(i, source);
+}
+
+void IPluginBase::SendParameterValueFromUI(int idx, double normalizedValue) {
+  if (IParam* param = GetParam(idx)) ChangeParam(idx, param->FromNormalized(normalizedValue), kUI);
 }
 
 void IPluginBase::SetProcessingActive(bool active) {
@@ -182,12 +186,17 @@ void IPluginBase::DeferParamNotice(int idx, EParamSource source) {
   MarkUIWork();
 }
 
+void IPluginBase::NotifyParamChangeUI(int idx, EParamSource source) {
+  if (source != kUI) SendParameterValueFromDelegate(idx, mParams[idx]->GetNormalized(), true);
+  OnParamChangeUI(idx, source);
+}
+
 void IPluginBase::DeliverDeferredNotices() {
   const int fill = mDeferredProgram.exchange(kNoProgram, std::memory_order_acq_rel);
   if (fill != kNoProgram) RestorePreset(fill & ~kUnlessCurrentFlag, (fill & kUnlessCurrentFlag) != 0);
   for (int i = 0; i < NParams(); ++i) {
     const int source = mLanes[i].uiNotice.exchange(-1, std::memory_order_acq_rel);
-    if (source >= 0) OnParamChangeUI(i, static_cast<EParamSource>(source));
+    if (source >= 0) NotifyParamChangeUI(i, static_cast<EParamSource>(source));
   }
   if (mPresetsModifiedPending.exchange(false, std::memory_order_acq_rel)) OnPresetsModified();
 }

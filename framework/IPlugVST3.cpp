@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "IGraphics.h"
 #include "IPlugVST3_Util.h"
 
 using namespace Steinberg;
@@ -29,7 +30,8 @@ class IPlugVST3::Timer : public Linux::ITimerHandler {
 public:
   explicit Timer(IPlugVST3* plug) : mPlug(plug) {}
   void PLUGIN_API onTimer() override {
-    if (mPlug) mPlug->OnTimer();
+    // An open editor with a run loop of its own has its own timer, which calls OnTimer instead.
+    if (mPlug && !(mPlug->GetUI() && mPlug->GetUI()->GetPlatformContext())) mPlug->OnTimer();
   }
   void Detach() { mPlug = nullptr; }
 

@@ -52,8 +52,8 @@ public:
   explicit IPlugVST3(const Config& config);
   ~IPlugVST3() override;
 
-  // --- Steinberg::IPluginBase ---
-  // A host context that offers a run loop (Linux::IRunLoop) drives the UI timer (OnTimer) from it.
+  // A host context that offers a run loop (Linux::IRunLoop) drives the UI timer (OnTimer) from it, except
+  // while an editor with a timer of its own on the host's loop is open.
   tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
   tresult PLUGIN_API terminate() override;
 
@@ -103,6 +103,7 @@ public:
   // The host sets a parameter on the controller side (SetParameterFromHost; SetProgramFromHost for
   // kPresetParam). Returns kResultTrue on success.
   tresult PLUGIN_API setParamNormalized(ParamID tag, ParamValue value) override;
+  // The editor as a view on the host's window (the "editor" view type, when the plug-in has an editor).
   Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
 
   // --- IUnitInfo: one root unit whose program list is "Factory Presets" ---

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "IPlugVST3.h"
+#include "IPlugVST3View.h"
 #include "IPlugVST3_Util.h"
 
 using namespace Steinberg;
@@ -202,7 +204,11 @@ tresult PLUGIN_API IPlugVST3::setParamNormalized(ParamID tag, ParamValue value) 
   return result;
 }
 
-IPlugView* PLUGIN_API IPlugVST3::createView(FIDString /*name*/) { return nullptr; }
+IPlugView* PLUGIN_API IPlugVST3::createView(FIDString name) {
+  if (!GetConfig().plugHasUI || !mMakeGraphicsFunc || !name || std::strcmp(name, ViewType::kEditor) != 0)
+    return nullptr;
+  return new igraphics::IPlugVST3View(*this, static_cast<IEditController*>(this));
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // MIDI mapping

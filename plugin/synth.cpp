@@ -140,6 +140,7 @@ void Synth::OnReset() {
   midiQueue.Resize(kMidiQueueSize);
   clearKeyBuffer();
   midiLearnActive = false;
+  PostUIEvent(kLearnEndedEvent);  // the cancelled gesture's switch goes off too
   samplesPerTick = std::max(static_cast<int>(GetSampleRate()) / 1000, 1);
   tickCounter = 0;
 }
@@ -157,10 +158,6 @@ void Synth::OnParamChangeUI(int paramIdx, iplug::EParamSource source) {
     midiLearnParam = paramIdx;
     applyMidiLearn();
   }
-}
-
-void Synth::OnUIQueueFlush() {
-  if (midiLearnSwitchOffPending.exchange(false)) OnMidiLearnCompleted();
 }
 
 void Synth::setParamValue(int index, double value, bool normalized) {
@@ -378,6 +375,5 @@ void Synth::midiLearnSwitchOff() {
     OnMidiLearnCompleted();
     return;
   }
-  midiLearnSwitchOffPending = true;
-  MarkUIWork();
+  PostUIEvent(kLearnEndedEvent);
 }

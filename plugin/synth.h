@@ -37,14 +37,21 @@ public:
   // --- framework overrides ---
   // MIDI learn takes the touched parameter: one the editor or the host's automation changed (UI thread).
   void OnParamChangeUI(int paramIdx, iplug::EParamSource source) override;
-  void OnPresetsModified() override {}
+  // An open editor redraws everything.
+  void OnPresetsModified() override;
   void OnIdle() override {}
-  // Delivers a learn gesture completed on the audio thread (OnMidiLearnCompleted).
-  void OnUIQueueFlush() override;
+  // The learn switch goes off after a learn gesture ended (kLearnEndedEvent).
+  void OnUIEvent(int event) override;
+  // The next opening is at editorScale again.
+  void OnUIClose() override { storeEditorSize(); }
 
   // --- operations the instrument overrides or uses, in slot order ---
   virtual void createGraphics() {}
-  virtual void resizeUI(float /*scale*/) {}
+  // Stores a positive scale as editorScale and shows an open editor at it.
+  virtual void resizeUI(float scale);
+  // The editor size a host is told before the editor opens: the canvas at editorScale, held to the
+  // editor's scale limits.
+  void storeEditorSize();
   void ProcessBlock(double** /*inputs*/, double** /*outputs*/, int /*nFrames*/) override {}
   void OnReset() override;
   virtual void allNotesOff() {}
@@ -67,8 +74,8 @@ public:
   // Writes the startup bank and, by selector, the editor scale, the MIDI switches or everything.
   int saveConfig(int what);
   static bool fileExists(const WDL_String& path);
-  // The scale saveConfig writes: the open editor's; the stored scale until there is an editor.
-  virtual float currentEditorScale() const { return editorScale; }
+  // The scale saveConfig writes: the open editor's; the stored scale while there is none.
+  virtual float currentEditorScale() const;
 
   // --- programs (UI thread) ---
   // Makes program index current, keeping the edits of the program left; an index outside the bank
@@ -85,6 +92,8 @@ public:
   void storeProgramPath(const WDL_String* path);
 
   // --- MIDI learn ---
+  // Posted (any thread) when a learn gesture ends, for the editor's learn switch.
+  static constexpr int kLearnEndedEvent = 0;
   // The learn switch (UI thread) starts (on) or cancels (off) a learn or an unlearn gesture.
   void doMidiLearn(bool on);
   void doMidiUnlearn(bool on);
@@ -96,7 +105,7 @@ public:
   void applyMidiLearn();
   // UI thread: a gesture has completed (or applyMidiLearn found none waiting), so the learn switch is to
   // show off. A completion on the audio thread arrives through the UI queue.
-  virtual void OnMidiLearnCompleted() {}
+  virtual void OnMidiLearnCompleted();
 
   iplug::IMidiQueue midiQueue{iplug::IMidiQueue::kDefaultSize};
   int copiedProgramIndex = -1;
@@ -128,5 +137,4 @@ private:
   // Writes the startup bank section with its one key.
   void writeStartupBank();
 
-  std::atomic<bool> midiLearnSwitchOffPending{false};
 };

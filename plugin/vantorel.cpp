@@ -80,7 +80,10 @@ Vantorel::Vantorel(const iplug::InstanceInfo& info) : Synth(info, makeConfig()) 
   }
 }
 
-Vantorel::~Vantorel() { delay.cleanUp(); }
+Vantorel::~Vantorel() {
+  CloseWindow();  // before the members an open editor reads go
+  delay.cleanUp();
+}
 
 void Vantorel::OnReset() {
   Synth::OnReset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "gates.h"
 #include "lfo.h"
 #include "oscbank.h"
+#include "panel_layout.h"
 #include "phaser.h"
 #include "signal.h"
 #include "synth.h"
@@ -69,8 +71,10 @@ public:
   void OnParamChange(int index) override;
   bool SerializeState(iplug::IByteChunk& chunk) const override;
   int UnserializeState(const iplug::IByteChunk& chunk, int startPos) override;
-  void OnIdle() override {}
-  void createGraphics() override {}
+  // The lamps and the octave buttons follow the published engine state (editor open only).
+  void OnIdle() override;
+  // Installs the graphics factory and the panel's layout function.
+  void createGraphics() override;
   void ProcessBlock(double** inputs, double** outputs, int nFrames) override;
   void OnReset() override;
   void allNotesOff() override;
@@ -79,6 +83,13 @@ public:
   void ProcessMidiMsg(const iplug::IMidiMsg& msg) override;
   // Empties every filter and effect state, so that a fault that made the output non-finite does not last.
   void OnNonFiniteOutput() override;
+
+  // --- editor ---
+  // Shows or hides the tweak panel of an open editor.
+  void toggleTweaks();
+  // One of the six window sizes (others change nothing).
+  void resizeUI(GUI::GUISize size);
+  using Synth::resizeUI;
 
   // --- MIDI and key tracking ---
   void handleMidiEvents();
@@ -130,6 +141,10 @@ public:
   double synthGain[2] = {0.0, 0.0}, organGain[2] = {0.0, 0.0}, stringGain[2] = {0.0, 0.0};
   double delayTime = 0.0;
   bool tweaksShown = false;
+  // What the editor's lamps show, published by the audio thread once per control tick: the first
+  // footage of key 72 on each oscillator bank is high, the LFO's square is high.
+  static constexpr unsigned kOsc1High = 1, kOsc2High = 2, kLfoHigh = 4;
+  std::atomic<unsigned> lampState{0};
 
   // Values of parameters, written only by the parameter application.
   bool osc1Octave = false, osc2Octave = false;
@@ -164,6 +179,9 @@ public:
   double delayVibeDepthDefault = 0.0;
 
 private:
+  // The editor's layout function: the whole panel on a new graphics context.
+  void layoutPanel(iplug::igraphics::IGraphics* g);
+  void publishLamps();
   // Renders one segment of n samples into the output buffers at the given position.
   void renderSegment(double* left, double* right, int n);
   void dispatchNoteEvent(const iplug::IMidiMsg& msg);

@@ -127,6 +127,7 @@ void Vantorel::ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) 
     } else {
       handleMidiEvents();
       const bool sounding = update();
+      publishLamps();
       if (!sounding && active) ensemble.clear();
       active = sounding;
       const int T = samplesPerTick;
@@ -306,6 +307,12 @@ bool Vantorel::update() {
   for (const VoiceCard& card : voiceCards)
     if (card.isActive()) return true;
   return false;
+}
+
+void Vantorel::publishLamps() {
+  const unsigned state = (osc1.process(72)[0] > 0.0 ? kOsc1High : 0u) | (osc2.process(72)[0] > 0.0 ? kOsc2High : 0u) |
+                         (lfo.getSqr() > 0.0 ? kLfoHigh : 0u);
+  lampState.store(state, std::memory_order_relaxed);
 }
 
 void Vantorel::setTunings() {

@@ -17,7 +17,41 @@ APIBitmap::APIBitmap(cairo_surface_t* surface)
     : mSurface(surface), mWidth(cairo_image_surface_get_width(surface)),
       mHeight(cairo_image_surface_get_height(surface)) {}
 
-APIBitmap::~APIBitmap() { cairo_surface_destroy(mSurface); }
+APIBitmap::~APIBitmap() {
+  DropScaledFrames();
+  cairo_surface_destroy(mSurface);
+}
+
+void APIBitmap::DropScaledFrames() {
+  for (auto& frame : mScaledFrames) cairo_surface_destroy(frame.second);
+  mScaledFrames.clear();
+  mScaledBytes = 0;
+}
+
+cairo_surface_t* APIBitmap::FindScaledFrame(const ScaledFrameKey& key, float scale) {
+  if (scale != mScaledAt) {
+    DropScaledFrames();
+    mScaledAt = scale;
+    return nullptr;
+  }
+  const auto found = mScaledFrames.find(key);
+  return found == mScaledFrames.end() ? nullptr : found->second;
+}
+
+void APIBitmap::KeepScaledFrame(const ScaledFrameKey& key, float scale, cairo_surface_t* surface) {
+  const size_t bytes = static_cast<size_t>(cairo_image_surface_get_stride(surface)) *
+                       static_cast<size_t>(cairo_image_surface_get_height(surface));
+  if (scale != mScaledAt || mScaledBytes + bytes > kMaxScaledBytes) DropScaledFrames();
+  mScaledAt = scale;
+  auto [it, added] = mScaledFrames.emplace(key, surface);
+  if (!added) {
+    mScaledBytes -= static_cast<size_t>(cairo_image_surface_get_stride(it->second)) *
+                    static_cast<size_t>(cairo_image_surface_get_height(it->second));
+    cairo_surface_destroy(it->second);
+    it->second = surface;
+  }
+  mScaledBytes += bytes;
+}
 
 namespace {
 

@@ -3,17 +3,36 @@
 // Bitmaps: decoded images held as drawing surfaces, and the handle controls keep, which knows how the
 // image is cut into frames.
 
+#include <cstddef>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 
 typedef struct _cairo_surface cairo_surface_t;
 
 namespace iplug {
 namespace igraphics {
 
-// A decoded image: a cairo image surface of width x height pixels. Owns the surface.
+// A frame of an image resampled for one drawing scale, as drawn at a sub-pixel offset (the fraction of
+// its device position): the frame's pixels exactly as drawing it there from the image would give them.
+struct ScaledFrameKey {
+  int frame, nFrames;
+  bool framesAreHorizontal;
+  double offsetX, offsetY;
+  bool operator<(const ScaledFrameKey& o) const {
+    return std::tie(frame, nFrames, framesAreHorizontal, offsetX, offsetY) <
+           std::tie(o.frame, o.nFrames, o.framesAreHorizontal, o.offsetX, o.offsetY);
+  }
+};
+
+// A decoded image: a cairo image surface of width x height pixels, and the frames of it already resampled
+// for the scale it is being drawn at. Owns the surfaces.
 class APIBitmap {
 public:
+  // What the resampled frames of one image may take before they are dropped and made again as needed.
+  static constexpr size_t kMaxScaledBytes = size_t(64) << 20;
+
   explicit APIBitmap(cairo_surface_t* surface);
   ~APIBitmap();
   APIBitmap(const APIBitmap&) = delete;
@@ -23,9 +42,19 @@ public:
   int GetWidth() const { return mWidth; }
   int GetHeight() const { return mHeight; }
 
+  // The frame resampled for scale, or nullptr if it has not been kept. Asking at another scale than the
+  // kept frames' drops them all.
+  cairo_surface_t* FindScaledFrame(const ScaledFrameKey& key, float scale);
+  // Keeps surface (an image surface made for scale) as that frame; takes ownership.
+  void KeepScaledFrame(const ScaledFrameKey& key, float scale, cairo_surface_t* surface);
+  void DropScaledFrames();
+
 private:
   cairo_surface_t* mSurface;
   int mWidth, mHeight;
+  float mScaledAt = 0.0f;
+  size_t mScaledBytes = 0;
+  std::map<ScaledFrameKey, cairo_surface_t*> mScaledFrames;
 };
 
 // Decodes a PNG or JPEG file (chosen by its extension, case-insensitive); nullptr if the file is missing

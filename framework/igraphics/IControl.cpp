@@ -163,7 +163,9 @@ void ISliderControlBase::OnMouseWheel(float, float, const IMouseMod& mod, float 
 }
 
 IButtonControlBase::IButtonControlBase(const IRECT& bounds, IActionFunction actionFunc)
-    : IControl(bounds, kNoParameter, std::move(actionFunc)) {}
+    : IControl(bounds, kNoParameter, std::move(actionFunc)) {
+  mDblAsSingleClick = true;
+}
 
 void IButtonControlBase::OnMouseDown(float, float, const IMouseMod&) {
   SetValue(1.0);

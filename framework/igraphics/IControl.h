@@ -36,6 +36,8 @@ public:
   virtual void OnMouseDrag(float /*x*/, float /*y*/, float /*dX*/, float /*dY*/, const IMouseMod& /*mod*/) {}
   // Returns a bound parameter to its default value.
   virtual void OnMouseDblClick(float x, float y, const IMouseMod& mod);
+  // Whether a double click comes as a second press instead (buttons).
+  bool GetMouseDblAsSingleClick() const { return mDblAsSingleClick; }
   virtual void OnMouseWheel(float /*x*/, float /*y*/, const IMouseMod& /*mod*/, float /*delta*/) {}
   // Sets the mouse-over flag (and redraws when it changes).
   virtual void OnMouseOver(float x, float y, const IMouseMod& mod);
@@ -57,6 +59,9 @@ public:
 
   // --- binding ---
   int GetParamIdx() const { return mParamIdx; }
+  // A control bound to no parameter that still shows parameter paramIdx: it is redrawn when the plug-in
+  // moves that parameter.
+  virtual bool ShowsParam(int /*paramIdx*/) const { return false; }
   // The bound parameter, or nullptr (unbound, or not yet attached).
   IParam* GetParam() const;
   int GetTag() const { return mTag; }
@@ -74,6 +79,8 @@ public:
   bool GetMouseIsOver() const { return mMouseIsOver; }
 
   const IRECT& GetRECT() const { return mRECT; }
+  // What Draw may paint: the rectangle, unless a control draws beyond it.
+  virtual IRECT GetDrawRECT() const { return mRECT; }
   void SetRECT(const IRECT& bounds) { mRECT = bounds; }
   const IText& GetText() const { return mText; }
   void SetText(const IText& text) { mText = text; }
@@ -94,6 +101,7 @@ protected:
   IText mText;
   IBlend mBlend;
   bool mMouseIsOver = false;
+  bool mDblAsSingleClick = false;
 
 private:
   IGraphics* mGraphics = nullptr;
@@ -175,7 +183,7 @@ protected:
   double mMouseDragValue = 0.0;
 };
 
-// A momentary button: value 1 while pressed, 0 after the release.
+// A momentary button: value 1 while pressed, 0 after the release. Each click of a double click is a press.
 class IButtonControlBase : public IControl {
 public:
   explicit IButtonControlBase(const IRECT& bounds, IActionFunction actionFunc = nullptr);

@@ -33,8 +33,11 @@ public:
   // Start and end of an edit gesture on parameter paramIdx.
   virtual void BeginInformHostOfParamChangeFromUI(int paramIdx) = 0;
   virtual void EndInformHostOfParamChangeFromUI(int paramIdx) = 0;
-  // The periodic idle call (every 20 ms while an editor window is open).
+  // The idle hook.
   virtual void OnIdle() {}
+  // The editor's timer (every 20 ms while an editor window is open, on the UI thread). A plug-in delivers
+  // the work other threads left for the UI thread here before its idle hook.
+  virtual void OnTimer() { OnIdle(); }
 
   // --- moving controls from the plug-in (UI thread) ---
   // Sets the value of every control bound to paramIdx (value is plain unless normalized) and marks them

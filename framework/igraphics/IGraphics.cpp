@@ -98,8 +98,13 @@ void IGraphics::SetAllControlsDirty() {
 
 void IGraphics::SetControlValueFromDelegate(int paramIdx, double normalizedValue) {
   if (paramIdx < 0) return;
-  for (auto& c : mControls)
-    if (c->GetParamIdx() == paramIdx && c->GetValue() != normalizedValue) c->SetValueFromDelegate(normalizedValue);
+  for (auto& c : mControls) {
+    if (c->GetParamIdx() == paramIdx) {
+      if (c->GetValue() != normalizedValue) c->SetValueFromDelegate(normalizedValue);
+    } else if (c->ShowsParam(paramIdx)) {
+      c->SetDirty(false);
+    }
+  }
 }
 
 // --- mouse ---
@@ -131,7 +136,7 @@ void IGraphics::OnMouseUp(float x, float y, const IMouseMod& mod) {
   mCaptureGestureParam = -1;
   if (mResizingInProcess) {
     mResizingInProcess = false;
-    if (mCornerResizer) mCornerResizer->SetDirty(false);
+    mFullRedraw = true;  // at full quality again
   }
   if (!c) return;
   c->OnMouseUp(x, y, mod);
@@ -148,6 +153,10 @@ void IGraphics::OnMouseDrag(float x, float y, float dX, float dY, const IMouseMo
 
 void IGraphics::OnMouseDblClick(float x, float y, const IMouseMod& mod) {
   IControl* c = GetMouseControl(x, y);
+  if (c && c->GetMouseDblAsSingleClick()) {
+    OnMouseDown(x, y, mod);
+    return;
+  }
   mMouseCapture = nullptr;
   mCaptureGestureParam = -1;
   if (!c) return;

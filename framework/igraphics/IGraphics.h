@@ -94,7 +94,7 @@ public:
   void ForAllControls(const std::function<void(IControl&)>& func);
   void SetAllControlsDirty();
   // Moves every control bound to paramIdx to normalizedValue and marks it for redrawing (no value goes
-  // back to the delegate).
+  // back to the delegate); controls that show the parameter unbound are marked for redrawing.
   virtual void SetControlValueFromDelegate(int paramIdx, double normalizedValue);
 
   // --- drag resizing by the corner resizer ---
@@ -103,8 +103,8 @@ public:
   EUIResizerMode GetResizerMode() const { return mResizerMode; }
 
   // --- resources (from the delegate's resource folder; an absolute name is used as it is) ---
-  // A PNG or JPEG image whose nStates frames are stacked vertically (or side by side). Loaded once per
-  // context; a missing file gives an invalid bitmap, which draws nothing. One resolution is kept, so
+  // A PNG or JPEG image whose nStates frames are stacked vertically (or side by side). Decoded once for
+  // the process; a missing file gives an invalid bitmap, which draws nothing. One resolution is kept, so
   // targetScale is not used.
   IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0);
   // A TrueType font file under the identifier texts name in IText::mFont; false if it cannot be loaded
@@ -189,6 +189,7 @@ private:
   cairo_surface_t* mBackBuffer = nullptr;
   bool mFullRedraw = true;
   cairo_t* mContext = nullptr;  // while drawing
+  float mContextScale = 1.0f;   // its scale
 };
 
 // The platform's graphics context for an editor of w x h canvas units at `scale`, redrawn up to fps times

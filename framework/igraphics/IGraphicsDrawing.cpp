@@ -30,7 +30,7 @@ FT_Library FreeType() {
 
 const cairo_user_data_key_t kFaceKey{};
 
-cairo_font_face_t* LoadFontFace(const char* path) {
+cairo_font_face_t* NewFontFace(const char* path) {
   FT_Library library = FreeType();
   FT_Face face = nullptr;
   if (!library || FT_New_Face(library, path, 0, &face) != 0) return nullptr;
@@ -43,6 +43,18 @@ cairo_font_face_t* LoadFontFace(const char* path) {
     return nullptr;
   }
   return fontFace;
+}
+
+// The font face of a file, loaded once for the process: cairo keeps faces in its caches after every user
+// has let them go, so a face made for each editor opening would pile up. Returns a new reference, or
+// nullptr if the file cannot be loaded (tried again next time).
+cairo_font_face_t* LoadFontFace(const std::string& path) {
+  static std::mutex mutex;
+  static std::map<std::string, cairo_font_face_t*> faces;
+  std::lock_guard<std::mutex> lock(mutex);
+  cairo_font_face_t*& face = faces[path];
+  if (!face) face = NewFontFace(path.c_str());
+  return face ? cairo_font_face_reference(face) : nullptr;
 }
 
 cairo_operator_t Operator(const IBlend* pBlend) {
@@ -60,8 +72,11 @@ double Weight(const IBlend* pBlend) { return pBlend ? pBlend->mWeight : 1.0; }
 }  // namespace
 
 IGraphics::~IGraphics() {
-  // Controls go before the resources they show.
+  // Controls go before the resources they show. The images stay for the next editor, without the frames
+  // resampled for this one's scale.
   RemoveAllControls();
+  for (auto& bitmap : mBitmaps)
+    if (bitmap.second) bitmap.second->DropScaledFrames();
   for (auto& font : mFonts) cairo_font_face_destroy(font.second);
   if (mBackBuffer) cairo_surface_destroy(mBackBuffer);
 }
@@ -73,20 +88,32 @@ std::string ResourceFile(const IGEditorDelegate& dlg, const char* name) {
   if (name[0] == '/') return name;
   return std::string(dlg.GetResourcePath()) + name;
 }
+
+// The decoded image of a file, decoded once for the process and shared by every editor, so that opening
+// an editor again (or another instance's) decodes nothing. nullptr if the file cannot be read (tried
+// again next time).
+std::shared_ptr<APIBitmap> SharedImage(const std::string& path) {
+  static std::mutex mutex;
+  static std::map<std::string, std::shared_ptr<APIBitmap>> images;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::shared_ptr<APIBitmap>& image = images[path];
+  if (!image) image = LoadAPIBitmap(path.c_str());
+  return image;
+}
 }  // namespace
 
 IBitmap IGraphics::LoadBitmap(const char* name, int nStates, bool framesAreHorizontal, int /*targetScale*/) {
   if (!name) return IBitmap();
   auto found = mBitmaps.find(name);
   if (found == mBitmaps.end())
-    found = mBitmaps.emplace(name, LoadAPIBitmap(ResourceFile(mDelegate, name).c_str())).first;
+    found = mBitmaps.emplace(name, SharedImage(ResourceFile(mDelegate, name))).first;
   return found->second ? IBitmap(found->second, nStates, framesAreHorizontal, name) : IBitmap();
 }
 
 bool IGraphics::LoadFont(const char* fontID, const char* fileName) {
   if (!fontID || !fileName) return false;
   if (mFonts.count(fontID)) return true;
-  cairo_font_face_t* face = LoadFontFace(ResourceFile(mDelegate, fileName).c_str());
+  cairo_font_face_t* face = LoadFontFace(ResourceFile(mDelegate, fileName));
   if (!face) return false;
   mFonts[fontID] = face;
   return true;
@@ -145,6 +172,61 @@ void IGraphics::FillTriangle(const IColor& color, float x1, float y1, float x2, 
   Fill();
 }
 
+namespace {
+
+// Fills the rectangle of frame (srcX, srcY, fw x fh) of image, its top left at the user-space origin.
+void FillFrame(cairo_t* cr, cairo_surface_t* image, int srcX, int srcY, int fw, int fh, cairo_filter_t filter,
+               double alpha) {
+  // The frame alone as the source, so that filtering at a scale never reaches a neighbouring frame.
+  cairo_surface_t* source = cairo_surface_create_for_rectangle(image, srcX, srcY, fw, fh);
+  cairo_set_source_surface(cr, source, 0.0, 0.0);
+  cairo_pattern_t* pattern = cairo_get_source(cr);
+  cairo_pattern_set_filter(pattern, filter);
+  cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+  cairo_rectangle(cr, 0.0, 0.0, fw, fh);
+  if (alpha < 1.0) {
+    cairo_clip(cr);
+    cairo_paint_with_alpha(cr, alpha);
+  } else {
+    cairo_fill(cr);
+  }
+  cairo_surface_destroy(source);
+}
+
+// The frame resampled at scale, shifted by the sub-pixel offset (offsetX, offsetY) it is drawn at.
+cairo_surface_t* ResampleFrame(cairo_surface_t* image, int srcX, int srcY, int fw, int fh, double scale,
+                               double offsetX, double offsetY) {
+  const int w = static_cast<int>(std::ceil(offsetX + fw * scale));
+  const int h = static_cast<int>(std::ceil(offsetY + fh * scale));
+  cairo_surface_t* frame = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(h, 1));
+  cairo_t* cr = cairo_create(frame);
+  cairo_save(cr);
+  cairo_translate(cr, offsetX, offsetY);
+  cairo_scale(cr, scale, scale);
+  cairo_surface_t* source = cairo_surface_create_for_rectangle(image, srcX, srcY, fw, fh);
+  cairo_set_source_surface(cr, source, 0.0, 0.0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+  // The whole surface at once takes pixman's quick scaling paths; what lies outside the frame is cleared
+  // after, its edge pixels in part, as a clip to the frame would have left them.
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_surface_destroy(source);
+  cairo_restore(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+  cairo_rectangle(cr, 0.0, 0.0, w, h);
+  cairo_rectangle(cr, offsetX, offsetY, fw * scale, fh * scale);
+  cairo_fill(cr);
+  cairo_destroy(cr);
+  return frame;
+}
+
+}  // namespace
+
+// Resampling is what drawing a bitmap at a scale costs: each frame is resampled once for the scale and the
+// sub-pixel offset it is drawn at, and kept with its image. While the corner is dragged (a new scale at
+// every step) frames are drawn straight from the image with the quicker bilinear filter instead.
 void IGraphics::DrawBitmap(const IBitmap& bitmap, const IRECT& bounds, int frame, const IBlend* pBlend) {
   if (!mContext || !bitmap.IsValid()) return;
   frame = std::clamp(frame, 1, bitmap.N());
@@ -152,20 +234,36 @@ void IGraphics::DrawBitmap(const IBitmap& bitmap, const IRECT& bounds, int frame
   if (fw <= 0 || fh <= 0) return;
   const int srcX = bitmap.GetFramesAreHorizontal() ? (frame - 1) * fw : 0;
   const int srcY = bitmap.GetFramesAreHorizontal() ? 0 : (frame - 1) * fh;
-  // The frame alone as the source, so that filtering at a scale never reaches a neighbouring frame.
-  cairo_surface_t* source = cairo_surface_create_for_rectangle(bitmap.GetAPIBitmap()->GetSurface(), srcX, srcY, fw, fh);
+  cairo_surface_t* image = bitmap.GetAPIBitmap()->GetSurface();
+  const IRECT frameRect(bounds.L, bounds.T, bounds.L + fw, bounds.T + fh);
+  const IRECT area = bounds.Intersect(frameRect);
+  double x = bounds.L, y = bounds.T;
+  cairo_user_to_device(mContext, &x, &y);
+  const double offsetX = x - std::floor(x), offsetY = y - std::floor(y);
+  const bool asIs = mContextScale == 1.0f && offsetX == 0.0 && offsetY == 0.0;
+
   cairo_save(mContext);
-  const IRECT area = bounds.Intersect(IRECT(bounds.L, bounds.T, bounds.L + fw, bounds.T + fh));
-  cairo_rectangle(mContext, area.L, area.T, area.W(), area.H());
-  cairo_clip(mContext);
-  cairo_set_source_surface(mContext, source, bounds.L, bounds.T);
-  cairo_pattern_t* pattern = cairo_get_source(mContext);
-  cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
-  cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
   cairo_set_operator(mContext, Operator(pBlend));
-  cairo_paint_with_alpha(mContext, Weight(pBlend));
+  if (area != frameRect) {
+    cairo_rectangle(mContext, area.L, area.T, area.W(), area.H());
+    cairo_clip(mContext);
+  }
+  if (asIs || mResizingInProcess) {
+    cairo_translate(mContext, bounds.L, bounds.T);
+    FillFrame(mContext, image, srcX, srcY, fw, fh, asIs ? CAIRO_FILTER_GOOD : CAIRO_FILTER_BILINEAR, Weight(pBlend));
+  } else {
+    APIBitmap& cache = *bitmap.GetAPIBitmap();
+    const ScaledFrameKey key{frame, bitmap.N(), bitmap.GetFramesAreHorizontal(), offsetX, offsetY};
+    cairo_surface_t* scaled = cache.FindScaledFrame(key, mContextScale);
+    if (!scaled) {
+      scaled = ResampleFrame(image, srcX, srcY, fw, fh, mContextScale, offsetX, offsetY);
+      cache.KeepScaledFrame(key, mContextScale, scaled);
+    }
+    cairo_identity_matrix(mContext);
+    cairo_set_source_surface(mContext, scaled, std::floor(x), std::floor(y));
+    cairo_paint_with_alpha(mContext, Weight(pBlend));
+  }
   cairo_restore(mContext);
-  cairo_surface_destroy(source);
 }
 
 // --- text ---
@@ -250,9 +348,11 @@ void IGraphics::DrawRegion(cairo_t* cr, const IRECT& canvasArea, float scale) {
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
   cairo_scale(cr, scale, scale);
   cairo_t* previous = mContext;
+  const float previousScale = mContextScale;
   mContext = cr;
+  mContextScale = scale;
   auto draw = [&](IControl& c) {
-    if (c.IsHidden() || !c.GetRECT().Intersects(area)) return;
+    if (c.IsHidden() || !c.GetDrawRECT().Intersects(area)) return;
     cairo_save(cr);
     c.Draw(*this);
     cairo_restore(cr);
@@ -260,6 +360,7 @@ void IGraphics::DrawRegion(cairo_t* cr, const IRECT& canvasArea, float scale) {
   for (auto& c : mControls) draw(*c);
   if (mCornerResizer) draw(*mCornerResizer);
   mContext = previous;
+  mContextScale = previousScale;
   cairo_restore(cr);
 }
 
@@ -286,7 +387,7 @@ IRECT IGraphics::DrawDirty() {
   } else {
     // A hidden control's area counts too: what lies beneath it must be drawn again.
     ForAllControls([&](IControl& c) {
-      if (c.IsDirty()) area = area.Union(c.GetRECT());
+      if (c.IsDirty()) area = area.Union(c.GetDrawRECT());
     });
     // One more pixel around it, which filtering at a scale may reach.
     area = area.Empty() ? area : area.GetPadded(1.0f / mDrawScale);

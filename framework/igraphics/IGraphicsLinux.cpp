@@ -227,7 +227,7 @@ void IGraphicsLinux::OnFrameTimer() {
   if (mWindow) Blit(DrawDirty());
 }
 
-void IGraphicsLinux::OnIdleTimer() { GetDelegate()->OnIdle(); }
+void IGraphicsLinux::OnIdleTimer() { GetDelegate()->OnTimer(); }
 
 namespace {
 IMouseMod Modifiers(unsigned int state, unsigned int button) {

