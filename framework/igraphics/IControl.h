@@ -15,6 +15,7 @@ namespace igraphics {
 class IGraphics;
 class IGEditorDelegate;
 class IControl;
+class IPopupMenu;
 
 // Called when a control's value changes from the mouse (SetDirty(true)).
 using IActionFunction = std::function<void(IControl*)>;
@@ -42,6 +43,13 @@ public:
   // Sets the mouse-over flag (and redraws when it changes).
   virtual void OnMouseOver(float x, float y, const IMouseMod& mod);
   virtual void OnMouseOut();
+  // A key while the control has the keyboard (pop-ups, text entry, dialogs); returns whether it was used.
+  virtual bool OnKeyDown(float /*x*/, float /*y*/, const IKeyPress& /*key*/) { return false; }
+  // A menu this control opened (IGraphics::CreatePopupMenu) closed: pSelectedMenu is the (sub)menu an item
+  // was chosen in (its GetChosenItemIdx), or nullptr when the menu was dismissed.
+  virtual void OnPopupMenuSelection(IPopupMenu* /*pSelectedMenu*/, int /*valIdx*/) {}
+  // A text entry this control opened (IGraphics::CreateTextEntry) was completed with str.
+  virtual void OnTextEntryCompletion(const char* /*str*/, int /*valIdx*/) {}
   // After the control has been attached to a graphics context.
   virtual void OnInit() {}
   // After the context's scale or canvas size changed.
@@ -87,6 +95,9 @@ public:
   const IBlend& GetBlend() const { return mBlend; }
   void SetBlend(const IBlend& blend) { mBlend = blend; }
   void SetActionFunction(IActionFunction actionFunc) { mActionFunc = std::move(actionFunc); }
+  // The longest text (in bytes) a text entry this control opens takes.
+  int GetTextEntryLength() const { return mTextEntryLength; }
+  void SetTextEntryLength(int length) { mTextEntryLength = length; }
 
   IGraphics* GetUI() const { return mGraphics; }
   IGEditorDelegate* GetDelegate() const { return mDelegate; }
@@ -102,6 +113,7 @@ protected:
   IBlend mBlend;
   bool mMouseIsOver = false;
   bool mDblAsSingleClick = false;
+  int mTextEntryLength = kDefaultTextEntryLength;
 
 private:
   IGraphics* mGraphics = nullptr;

@@ -1,4 +1,5 @@
-// The graphics context's controls, scale and mouse dispatch. Drawing is in IGraphicsDrawing.cpp.
+// The graphics context's controls, scale, mouse and key dispatch, menus, text entry and dialogs. Drawing is
+// in IGraphicsDrawing.cpp.
 #include "IGraphics.h"
 
 #include <algorithm>
@@ -11,7 +12,8 @@ namespace iplug {
 namespace igraphics {
 
 IGraphics::IGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
-    : mDelegate(dlg), mWidth(w), mHeight(h), mFPS(fps), mDrawScale(scale > 0.0f ? scale : 1.0f) {}
+    : mDelegate(dlg), mWidth(w), mHeight(h), mFPS(fps), mDrawScale(scale > 0.0f ? scale : 1.0f),
+      mDialogs(MakeWindowDialogs(*this)) {}
 
 // --- size and scale ---
 
@@ -25,6 +27,8 @@ void IGraphics::Resize(int w, int h, float scale, bool needsPlatformResize) {
   if (w <= 0 || h <= 0 || std::isnan(scale)) return;
   scale = std::clamp(scale, mMinScale, mMaxScale);
   if (w == mWidth && h == mHeight && scale == mDrawScale) return;
+  // A menu is laid out for the window it opened in.
+  if (mPopupControl) mPopupControl->Dismiss();
   mWidth = w;
   mHeight = h;
   mDrawScale = scale;
@@ -79,6 +83,11 @@ IControl* IGraphics::GetControlWithTag(int ctrlTag) const {
 }
 
 void IGraphics::RemoveAllControls() {
+  // Overlays opened by the controls close without telling them.
+  if (mPopupControl) mPopupControl->Dismiss(true);
+  if (mTextEntryControl) mTextEntryControl->Close(false);
+  mModal = nullptr;
+  mOverlayPress = false;
   mMouseCapture = nullptr;
   mMouseOver = nullptr;
   mResizingInProcess = false;
@@ -121,6 +130,12 @@ int IGraphics::GestureParam(const IControl& control) const {
 }
 
 void IGraphics::OnMouseDown(float x, float y, const IMouseMod& mod) {
+  if (IControl* overlay = ActiveOverlay()) {
+    mMouseCapture = nullptr;
+    mOverlayPress = true;
+    overlay->OnMouseDown(x, y, mod);
+    return;
+  }
   IControl* c = GetMouseControl(x, y);
   mMouseCapture = c;
   mCaptureGestureParam = c ? GestureParam(*c) : -1;
@@ -138,7 +153,12 @@ void IGraphics::OnMouseUp(float x, float y, const IMouseMod& mod) {
     mResizingInProcess = false;
     mFullRedraw = true;  // at full quality again
   }
-  if (!c) return;
+  if (!c) {
+    IControl* overlay = mOverlayPress ? ActiveOverlay() : nullptr;
+    mOverlayPress = false;
+    if (overlay) overlay->OnMouseUp(x, y, mod);
+    return;
+  }
   c->OnMouseUp(x, y, mod);
   if (gesture >= 0) mDelegate.EndInformHostOfParamChangeFromUI(gesture);
 }
@@ -148,10 +168,20 @@ void IGraphics::OnMouseDrag(float x, float y, float dX, float dY, const IMouseMo
     OnDragResize(x, y);
     return;
   }
-  if (mMouseCapture && (dX != 0.0f || dY != 0.0f)) mMouseCapture->OnMouseDrag(x, y, dX, dY, mod);
+  if (dX == 0.0f && dY == 0.0f) return;
+  if (mMouseCapture)
+    mMouseCapture->OnMouseDrag(x, y, dX, dY, mod);
+  else if (IControl* overlay = mOverlayPress ? ActiveOverlay() : nullptr)
+    overlay->OnMouseDrag(x, y, dX, dY, mod);
 }
 
 void IGraphics::OnMouseDblClick(float x, float y, const IMouseMod& mod) {
+  if (IControl* overlay = ActiveOverlay()) {
+    mMouseCapture = nullptr;
+    mOverlayPress = true;
+    overlay->OnMouseDblClick(x, y, mod);
+    return;
+  }
   IControl* c = GetMouseControl(x, y);
   if (c && c->GetMouseDblAsSingleClick()) {
     OnMouseDown(x, y, mod);
@@ -167,6 +197,10 @@ void IGraphics::OnMouseDblClick(float x, float y, const IMouseMod& mod) {
 }
 
 void IGraphics::OnMouseWheel(float x, float y, const IMouseMod& mod, float delta) {
+  if (IControl* overlay = ActiveOverlay()) {
+    overlay->OnMouseWheel(x, y, mod, delta);
+    return;
+  }
   IControl* c = GetMouseControl(x, y);
   if (!c) return;
   const int gesture = GestureParam(*c);
@@ -176,6 +210,10 @@ void IGraphics::OnMouseWheel(float x, float y, const IMouseMod& mod, float delta
 }
 
 bool IGraphics::OnMouseOver(float x, float y, const IMouseMod& mod) {
+  if (IControl* overlay = ActiveOverlay()) {
+    overlay->OnMouseOver(x, y, mod);
+    return true;
+  }
   if (!mEnableMouseOver) return false;
   IControl* c = GetMouseControl(x, y);
   IControl* previous = mMouseOver;
@@ -189,6 +227,103 @@ void IGraphics::OnMouseOut() {
   IControl* previous = mMouseOver;
   mMouseOver = nullptr;
   if (previous) previous->OnMouseOut();
+}
+
+// --- overlays: menus, text entry, dialog boxes ---
+
+IControl* IGraphics::ActiveOverlay() const {
+  if (mModal) return mModal;
+  if (mTextEntryControl && mTextEntryControl->IsOpen()) return mTextEntryControl.get();
+  if (mPopupControl && mPopupControl->IsOpen()) return mPopupControl.get();
+  return nullptr;
+}
+
+std::vector<IControl*> IGraphics::OpenOverlays() const {
+  std::vector<IControl*> open;
+  if (mTextEntryControl && mTextEntryControl->IsOpen()) open.push_back(mTextEntryControl.get());
+  if (mPopupControl && mPopupControl->IsOpen()) open.push_back(mPopupControl.get());
+  if (mModal) open.push_back(mModal);
+  return open;
+}
+
+void IGraphics::UpdateKeyboardFocus() {
+  const bool want = ActiveOverlay() != nullptr;
+  if (want == mKeyboardTaken) return;
+  mKeyboardTaken = want;
+  PlatformKeyboardFocus(want);
+}
+
+IPopupMenu* IGraphics::CreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT& bounds, int valIdx) {
+  if (mModal) return nullptr;
+  if (mTextEntryControl) mTextEntryControl->Close(true);
+  if (!mPopupControl) {
+    mPopupControl = std::make_unique<IPopupMenuControl>();
+    mPopupControl->SetAttached(this, kNoTag, "");
+  }
+  mPopupControl->Open(control, menu, bounds, valIdx);
+  return mPopupControl->IsOpen() ? &menu : nullptr;
+}
+
+void IGraphics::CreateTextEntry(IControl& control, const IText& text, const IRECT& bounds, const char* str,
+                                int valIdx) {
+  if (mModal) return;
+  if (mPopupControl) mPopupControl->Dismiss();
+  if (!mTextEntryControl) {
+    mTextEntryControl = std::make_unique<ITextEntryControl>();
+    mTextEntryControl->SetAttached(this, kNoTag, "");
+  }
+  mTextEntryControl->Open(control, text, bounds, str, valIdx);
+  UpdateKeyboardFocus();
+}
+
+bool IGraphics::RunModal(IControl& overlay, const std::function<bool()>& done) {
+  if (mModal) return false;
+  if (mPopupControl) mPopupControl->Dismiss();
+  overlay.SetAttached(this, kNoTag, "");
+  mModal = &overlay;
+  overlay.SetDirty(false);
+  UpdateKeyboardFocus();
+  const bool ran = RunModalLoop(done);
+  if (mModal == &overlay) {
+    mModal = nullptr;
+    mOverlayPress = false;
+    SetAreaDirty(GetBounds());
+    UpdateKeyboardFocus();
+  }
+  return ran && done();
+}
+
+bool IGraphics::OnKeyDown(float x, float y, const IKeyPress& key) {
+  IControl* overlay = ActiveOverlay();
+  return overlay && overlay->OnKeyDown(x, y, key);
+}
+
+bool IGraphics::OnKeyUp(float, float, const IKeyPress&) { return ActiveOverlay() != nullptr; }
+
+// --- dialogs ---
+
+EMsgBoxResult IGraphics::ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
+                                        IMsgBoxCompletionHandlerFunc completionHandler) {
+  const EMsgBoxResult result = mDialogs->MessageBox(str ? str : "", caption ? caption : "", type);
+  if (completionHandler) completionHandler(result);
+  return result;
+}
+
+void IGraphics::PromptForFile(WDL_String& fileName, WDL_String& path, EFileAction action, const char* ext,
+                              IFileDialogCompletionHandlerFunc completionHandler) {
+  WDL_String chosen(fileName.Get());
+  if (!mDialogs->PromptForFile(chosen, path.Get(), action, ext ? ext : "")) chosen.Set("");
+  fileName.Set(chosen.Get());
+  if (completionHandler) completionHandler(fileName, path);
+}
+
+bool IGraphics::OpenURL(const char* url, const char* msgWindowTitle, const char* confirmMsg,
+                        const char* errMsgOnFailure) {
+  const char* title = msgWindowTitle ? msgWindowTitle : "";
+  if (confirmMsg && ShowMessageBox(confirmMsg, title, kMB_YESNO) != kYES) return false;
+  const bool opened = mDialogs->OpenURL(url);
+  if (!opened && errMsgOnFailure) ShowMessageBox(errMsgOnFailure, title, kMB_OK);
+  return opened;
 }
 
 }  // namespace igraphics

@@ -5,6 +5,10 @@
 // the drawing operations controls use, mouse dispatch and redrawing of dirty regions. Drawing goes to a
 // window-sized image (the back buffer) that platform back ends copy to their window.
 //
+// Menus, text entry and the editor window's own dialog boxes are drawn over the controls (overlays) and
+// take the mouse and the keyboard while they are open; message boxes and file dialogs go through the
+// context's IDialogs and block until answered.
+//
 // The IGEditorDelegate in the framework core uses only the virtual and inline members of this class.
 
 #include <cmath>
@@ -16,8 +20,11 @@
 
 #include "IBitmap.h"
 #include "IControl.h"
+#include "IDialogs.h"
 #include "IGEditorDelegate.h"
 #include "IGraphicsStructs.h"
+#include "IPopupMenuControl.h"
+#include "ITextEntryControl.h"
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_font_face cairo_font_face_t;
@@ -26,6 +33,9 @@ namespace iplug {
 namespace igraphics {
 
 class ICornerResizerControl;
+
+using IMsgBoxCompletionHandlerFunc = std::function<void(EMsgBoxResult result)>;
+using IFileDialogCompletionHandlerFunc = std::function<void(const WDL_String& fileName, const WDL_String& path)>;
 
 class IGraphics {
 public:
@@ -97,6 +107,48 @@ public:
   // back to the delegate); controls that show the parameter unbound are marked for redrawing.
   virtual void SetControlValueFromDelegate(int paramIdx, double normalizedValue);
 
+  // --- menus and text entry (drawn in the window, above every control) ---
+  // Shows menu next to bounds (or at the point x, y); the control hears the choice, or the dismissal, in
+  // OnPopupMenuSelection. Returns the menu, or nullptr when nothing is shown (no items, a dialog open).
+  IPopupMenu* CreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT& bounds, int valIdx = 0);
+  IPopupMenu* CreatePopupMenu(IControl& control, IPopupMenu& menu, float x, float y, int valIdx = 0) {
+    return CreatePopupMenu(control, menu, IRECT(x, y, x, y), valIdx);
+  }
+  // Opens a field over bounds holding str, in text's style and entry colours, at most the control's text
+  // entry length long; the control hears the completed text in OnTextEntryCompletion.
+  void CreateTextEntry(IControl& control, const IText& text, const IRECT& bounds, const char* str = "",
+                       int valIdx = 0);
+  // The menu and the text entry (nullptr until first used).
+  IPopupMenuControl* GetPopupMenuControl() const { return mPopupControl.get(); }
+  ITextEntryControl* GetTextEntryControl() const { return mTextEntryControl.get(); }
+
+  // --- dialogs (blocking) ---
+  // The button pressed; the completion handler, if any, hears it too.
+  EMsgBoxResult ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
+                               IMsgBoxCompletionHandlerFunc completionHandler = nullptr);
+  // Asks for a file starting in path, fileName proposing a name; afterwards fileName is the chosen file's
+  // full path, or empty when the user cancelled.
+  void PromptForFile(WDL_String& fileName, WDL_String& path, EFileAction action = EFileAction::Open,
+                     const char* ext = "", IFileDialogCompletionHandlerFunc completionHandler = nullptr);
+  // Opens url in the browser, after a yes to confirmMsg if one is given; errMsgOnFailure, if given, is
+  // shown when no browser could be started.
+  bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
+               const char* errMsgOnFailure = nullptr);
+  // Replaces how the questions are asked (tests answer them themselves).
+  void SetDialogs(std::unique_ptr<IDialogs> dialogs) {
+    if (dialogs) mDialogs = std::move(dialogs);
+  }
+  // Shows overlay (the window's own dialog box) above everything with all input until done() or until the
+  // window closes; false if the platform cannot wait for the user (no window) or the window closed.
+  bool RunModal(IControl& overlay, const std::function<bool()>& done);
+
+  // --- keyboard (from the platform window or the host) ---
+  // Returns whether the key was used: only while a menu, text entry or dialog box is open.
+  virtual bool OnKeyDown(float x, float y, const IKeyPress& key);
+  virtual bool OnKeyUp(float x, float y, const IKeyPress& key);
+  // Takes the keyboard while an overlay is open and gives it back after (overlays call this).
+  void UpdateKeyboardFocus();
+
   // --- drag resizing by the corner resizer ---
   void StartDragResize() { mResizingInProcess = true; }
   bool GetResizingInProcess() const { return mResizingInProcess; }
@@ -124,6 +176,12 @@ public:
   void FillCircle(const IColor& color, float cx, float cy, float r, const IBlend* pBlend = nullptr);
   void FillTriangle(const IColor& color, float x1, float y1, float x2, float y2, float x3, float y3,
                     const IBlend* pBlend = nullptr);
+  // Lines of thickness canvas units.
+  void DrawLine(const IColor& color, float x1, float y1, float x2, float y2, const IBlend* pBlend = nullptr,
+                float thickness = 1.0f);
+  void DrawRect(const IColor& color, const IRECT& bounds, const IBlend* pBlend = nullptr, float thickness = 1.0f);
+  // Limits the drawing of the control being drawn to bounds (until its Draw returns).
+  void PathClipRegion(const IRECT& bounds);
 
   // --- rendering ---
   // Draws every visible control meeting canvasArea (whole pixels around it) into cr at `scale`; cr's
@@ -134,6 +192,8 @@ public:
   IRECT DrawDirty();
   // The window-sized image drawn into (made on first use).
   cairo_surface_t* GetBackBuffer();
+  // Marks an area (canvas units) for redrawing: where an overlay was or now is.
+  void SetAreaDirty(const IRECT& area) { mDirtyArea = mDirtyArea.Union(area); }
 
   // --- mouse input from the platform, in canvas units ---
   // Press, release and drag go to the control hit at the press; controls bound to a parameter are wrapped
@@ -155,9 +215,17 @@ public:
 protected:
   // The platform window takes WindowWidth() x WindowHeight().
   virtual void PlatformResize() {}
+  // Handles the window's own events until done() (RunModal); false if it cannot or the window went.
+  virtual bool RunModalLoop(const std::function<bool()>& /*done*/) { return false; }
+  // The window takes (or gives back) the keyboard.
+  virtual void PlatformKeyboardFocus(bool /*take*/) {}
   int ToPixels(int units) const { return static_cast<int>(std::lround(units * mDrawScale)); }
 
 private:
+  // The overlay that takes the input now (dialog box, text entry, menu), or nullptr; and every open one in
+  // drawing order.
+  IControl* ActiveOverlay() const;
+  std::vector<IControl*> OpenOverlays() const;
   void OnDragResize(float x, float y);
   // Drops the back buffer (a new size) and asks for a full redraw.
   void ResetBackBuffer();
@@ -165,6 +233,7 @@ private:
   int GestureParam(const IControl& control) const;
   void SetSource(const IColor& color, const IBlend* pBlend);
   void Fill();
+  void Stroke(float thickness);
 
   IGEditorDelegate& mDelegate;
   int mWidth, mHeight, mFPS;
@@ -182,6 +251,14 @@ private:
   IControl* mMouseCapture = nullptr;
   int mCaptureGestureParam = -1;
   IControl* mMouseOver = nullptr;
+
+  std::unique_ptr<IDialogs> mDialogs;
+  std::unique_ptr<IPopupMenuControl> mPopupControl;
+  std::unique_ptr<ITextEntryControl> mTextEntryControl;
+  IControl* mModal = nullptr;
+  bool mOverlayPress = false;  // the press went to an overlay
+  bool mKeyboardTaken = false;
+  IRECT mDirtyArea;
 
   std::map<std::string, std::shared_ptr<APIBitmap>> mBitmaps;  // nullptr: the file could not be read
   std::map<std::string, cairo_font_face_t*> mFonts;

@@ -132,6 +132,34 @@ void IGraphics::Fill() {
   cairo_set_operator(mContext, CAIRO_OPERATOR_OVER);
 }
 
+void IGraphics::Stroke(float thickness) {
+  cairo_set_line_width(mContext, thickness);
+  cairo_stroke(mContext);
+  cairo_set_operator(mContext, CAIRO_OPERATOR_OVER);
+}
+
+void IGraphics::DrawLine(const IColor& color, float x1, float y1, float x2, float y2, const IBlend* pBlend,
+                         float thickness) {
+  if (!mContext) return;
+  SetSource(color, pBlend);
+  cairo_move_to(mContext, x1, y1);
+  cairo_line_to(mContext, x2, y2);
+  Stroke(thickness);
+}
+
+void IGraphics::DrawRect(const IColor& color, const IRECT& bounds, const IBlend* pBlend, float thickness) {
+  if (!mContext) return;
+  SetSource(color, pBlend);
+  cairo_rectangle(mContext, bounds.L, bounds.T, bounds.W(), bounds.H());
+  Stroke(thickness);
+}
+
+void IGraphics::PathClipRegion(const IRECT& bounds) {
+  if (!mContext) return;
+  cairo_rectangle(mContext, bounds.L, bounds.T, bounds.W(), bounds.H());
+  cairo_clip(mContext);
+}
+
 void IGraphics::FillRect(const IColor& color, const IRECT& bounds, const IBlend* pBlend) {
   if (!mContext) return;
   SetSource(color, pBlend);
@@ -359,6 +387,7 @@ void IGraphics::DrawRegion(cairo_t* cr, const IRECT& canvasArea, float scale) {
   };
   for (auto& c : mControls) draw(*c);
   if (mCornerResizer) draw(*mCornerResizer);
+  for (IControl* overlay : OpenOverlays()) draw(*overlay);
   mContext = previous;
   mContextScale = previousScale;
   cairo_restore(cr);
@@ -389,11 +418,16 @@ IRECT IGraphics::DrawDirty() {
     ForAllControls([&](IControl& c) {
       if (c.IsDirty()) area = area.Union(c.GetDrawRECT());
     });
+    for (IControl* overlay : OpenOverlays())
+      if (overlay->IsDirty()) area = area.Union(overlay->GetDrawRECT());
+    area = area.Union(mDirtyArea);
     // One more pixel around it, which filtering at a scale may reach.
     area = area.Empty() ? area : area.GetPadded(1.0f / mDrawScale);
   }
   area = area.Intersect(GetBounds());
   ForAllControls([](IControl& c) { c.SetClean(); });
+  for (IControl* overlay : OpenOverlays()) overlay->SetClean();
+  mDirtyArea = IRECT();
   mFullRedraw = false;
   if (area.Empty()) return IRECT();
   cairo_t* cr = cairo_create(target);

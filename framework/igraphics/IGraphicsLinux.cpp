@@ -1,13 +1,17 @@
 #include "IGraphicsLinux.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/cursorfont.h>
+#include <X11/keysym.h>
+#include <poll.h>
 #include <cairo-xlib.h>
 #include <cairo.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <string>
 
 #include "pluginterfaces/gui/iplugview.h"
 
@@ -62,10 +66,11 @@ struct IGraphicsLinux::Handler : public SL::IEventHandler, public SL::ITimerHand
 };
 
 // The open window: its display connection, X window, cairo surface, the run loop and the registered
-// handlers, and the mouse state between events.
+// handlers, the mouse state between events, and the keyboard's input context and the focus to give back.
 struct IGraphicsLinux::Window {
   Display* display = nullptr;
   ::Window window = 0;
+  bool gone = false;  // destroyed with the host's window: no request may name it any more
   cairo_surface_t* surface = nullptr;
   Cursor cursor = 0;
   SL::IRunLoop* runLoop = nullptr;
@@ -79,6 +84,10 @@ struct IGraphicsLinux::Window {
   Time pressTime = 0;
   int pressX = 0, pressY = 0;
   bool pressWasDouble = false;
+  bool triedInputMethod = false;
+  XIM inputMethod = nullptr;
+  XIC inputContext = nullptr;
+  ::Window previousFocus = 0;
 };
 
 namespace {
@@ -89,22 +98,34 @@ int RecordXError(Display*, XErrorEvent* e) {
   return 0;
 }
 
-// Whether the window exists. Xlib's default reaction to a bad window id is to end the process, so the
-// error is caught for this one request (the host's own handler is put back at once).
-bool WindowExists(Display* display, ::Window window) {
+// Runs requests whose errors must not reach the process's handler (Xlib's default one ends the process);
+// returns whether none failed. The host's own handler is put back at once.
+template <typename F>
+bool WithoutXErrors(Display* display, F requests) {
   XSync(display, False);
   gXError = 0;
   XErrorHandler previous = XSetErrorHandler(RecordXError);
-  XWindowAttributes attributes;
-  const bool exists = XGetWindowAttributes(display, window, &attributes) != 0 && gXError == 0;
+  const bool ok = requests() && (XSync(display, False), gXError == 0);
   XSetErrorHandler(previous);
-  return exists;
+  return ok;
 }
+
+// Whether the window exists.
+bool WindowExists(Display* display, ::Window window) {
+  XWindowAttributes attributes;
+  return WithoutXErrors(display, [&] { return XGetWindowAttributes(display, window, &attributes) != 0; });
+}
+
+constexpr long kEventMask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
+                            LeaveWindowMask | StructureNotifyMask;
+constexpr long kKeyMask = KeyPressMask | KeyReleaseMask;
 
 }  // namespace
 
 IGraphicsLinux::IGraphicsLinux(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
-    : IGraphics(dlg, w, h, fps, scale) {}
+    : IGraphics(dlg, w, h, fps, scale) {
+  SetDialogs(MakeDesktopDialogs(*this));
+}
 
 IGraphicsLinux::~IGraphicsLinux() { CloseWindow(); }
 
@@ -133,8 +154,7 @@ void* IGraphicsLinux::OpenWindow(void* pParent) {
   auto w = std::make_unique<Window>();
   w->display = display;
   XSetWindowAttributes attributes{};
-  attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                          EnterWindowMask | LeaveWindowMask;
+  attributes.event_mask = kEventMask;
   attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
   w->window = XCreateWindow(display, parent, 0, 0, WindowWidth(), WindowHeight(), 0,
                             CopyFromParent, InputOutput, CopyFromParent, CWEventMask | CWBackPixel, &attributes);
@@ -177,21 +197,24 @@ void IGraphicsLinux::CloseWindow() {
   }
   if (w->runLoop) w->runLoop->release();
   cairo_surface_destroy(w->surface);
-  XDestroyWindow(w->display, w->window);
+  if (w->inputContext) XDestroyIC(w->inputContext);
+  if (w->inputMethod) XCloseIM(w->inputMethod);
+  if (!w->gone) XDestroyWindow(w->display, w->window);
   if (w->cursor) XFreeCursor(w->display, w->cursor);
   XCloseDisplay(w->display);
 }
 
 void IGraphicsLinux::PlatformResize() {
-  if (!mWindow) return;
+  if (!mWindow || mWindow->gone) return;
   XResizeWindow(mWindow->display, mWindow->window, WindowWidth(), WindowHeight());
   cairo_xlib_surface_set_size(mWindow->surface, WindowWidth(), WindowHeight());
   XFlush(mWindow->display);
 }
 
 void IGraphicsLinux::SetMouseCursor(ECursor cursor) {
+  const bool same = cursor == GetMouseCursor();
   IGraphics::SetMouseCursor(cursor);
-  if (!mWindow) return;
+  if (!mWindow || mWindow->gone || (same && mWindow->cursor)) return;
   static const unsigned int kShapes[] = {XC_left_ptr, XC_xterm, XC_watch, XC_crosshair, XC_sb_up_arrow,
                                          XC_bottom_right_corner, XC_bottom_left_corner, XC_sb_h_double_arrow,
                                          XC_sb_v_double_arrow, XC_fleur, XC_X_cursor, XC_hand2, XC_watch,
@@ -204,7 +227,7 @@ void IGraphicsLinux::SetMouseCursor(ECursor cursor) {
 }
 
 void IGraphicsLinux::Blit(const IRECT& pixels) {
-  if (pixels.Empty()) return;
+  if (pixels.Empty() || mWindow->gone) return;
   cairo_t* cr = cairo_create(mWindow->surface);
   cairo_set_source_surface(cr, GetBackBuffer(), 0.0, 0.0);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
@@ -234,7 +257,118 @@ IMouseMod Modifiers(unsigned int state, unsigned int button) {
   return IMouseMod(button == Button1 || (state & Button1Mask), button == Button3 || (state & Button3Mask),
                    state & ShiftMask, state & ControlMask, state & Mod1Mask);
 }
+
+int VirtualKey(KeySym sym) {
+  switch (sym) {
+    case XK_BackSpace: return kVK_BACK;
+    case XK_Tab:
+    case XK_ISO_Left_Tab: return kVK_TAB;
+    case XK_Return:
+    case XK_KP_Enter: return kVK_RETURN;
+    case XK_Escape: return kVK_ESCAPE;
+    case XK_space: return kVK_SPACE;
+    case XK_Page_Up:
+    case XK_KP_Page_Up: return kVK_PRIOR;
+    case XK_Page_Down:
+    case XK_KP_Page_Down: return kVK_NEXT;
+    case XK_End:
+    case XK_KP_End: return kVK_END;
+    case XK_Home:
+    case XK_KP_Home: return kVK_HOME;
+    case XK_Left:
+    case XK_KP_Left: return kVK_LEFT;
+    case XK_Up:
+    case XK_KP_Up: return kVK_UP;
+    case XK_Right:
+    case XK_KP_Right: return kVK_RIGHT;
+    case XK_Down:
+    case XK_KP_Down: return kVK_DOWN;
+    case XK_Delete:
+    case XK_KP_Delete: return kVK_DELETE;
+    default: break;
+  }
+  if (sym >= XK_a && sym <= XK_z) return static_cast<int>('A' + (sym - XK_a));
+  if ((sym >= XK_A && sym <= XK_Z) || (sym >= XK_0 && sym <= XK_9)) return static_cast<int>(sym);
+  return kVK_NONE;
+}
+
+// The key press an X key event stands for; the text (through the input method when there is one) only
+// for a press, and never a control character.
+IKeyPress TranslateKey(IGraphicsLinux::Window& w, XKeyEvent& e, bool press) {
+  char latin[32] = {0};
+  KeySym sym = NoSymbol;
+  const int n = XLookupString(&e, latin, sizeof latin - 1, &sym, nullptr);
+  std::string text;
+  if (press && w.inputContext) {
+    char utf8[32] = {0};
+    Status status = 0;
+    const int len = Xutf8LookupString(w.inputContext, &e, utf8, sizeof utf8 - 1, nullptr, &status);
+    if (status == XLookupChars || status == XLookupBoth) text.assign(utf8, len);
+  } else if (press) {
+    for (int i = 0; i < n; ++i) {
+      const unsigned char c = static_cast<unsigned char>(latin[i]);
+      if (c < 0x80) text += static_cast<char>(c);
+      else text += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+  }
+  if (text.size() > 4 || (!text.empty() && (static_cast<unsigned char>(text[0]) < 0x20 || text[0] == 0x7F)))
+    text.clear();
+  return IKeyPress(text.c_str(), VirtualKey(sym), e.state & ShiftMask, e.state & ControlMask, e.state & Mod1Mask);
+}
+
+// An input method for typed text (compose sequences, other layouts); without one, Latin-1 text.
+void OpenInputContext(IGraphicsLinux::Window& w) {
+  if (w.triedInputMethod) return;
+  w.triedInputMethod = true;
+  w.inputMethod = XOpenIM(w.display, nullptr, nullptr, nullptr);
+  if (w.inputMethod)
+    w.inputContext = XCreateIC(w.inputMethod, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
+                               w.window, XNFocusWindow, w.window, nullptr);
+}
 }  // namespace
+
+void IGraphicsLinux::PlatformKeyboardFocus(bool take) {
+  if (!mWindow || mWindow->gone) return;
+  Window& w = *mWindow;
+  XSelectInput(w.display, w.window, kEventMask | (take ? kKeyMask : 0));
+  if (take) {
+    OpenInputContext(w);
+    int revert = 0;
+    XGetInputFocus(w.display, &w.previousFocus, &revert);
+    // Refused while the window is not viewable, or by a host that keeps the focus: keys then reach the
+    // editor only through the host.
+    WithoutXErrors(w.display, [&] { return XSetInputFocus(w.display, w.window, RevertToParent, CurrentTime) != 0; });
+    if (w.inputContext) XSetICFocus(w.inputContext);
+  } else {
+    if (w.inputContext) XUnsetICFocus(w.inputContext);
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(w.display, &focus, &revert);
+    if (focus == w.window && w.previousFocus != w.window)
+      WithoutXErrors(w.display,
+                     [&] { return XSetInputFocus(w.display, w.previousFocus, RevertToParent, CurrentTime) != 0; });
+  }
+  XFlush(w.display);
+}
+
+bool IGraphicsLinux::RunModalLoop(const std::function<bool()>& done) {
+  if (!mWindow || mWindow->gone) return false;
+  // Inside the host's callback: only this window's events are handled. A Destroy() meanwhile waits for
+  // the loop (and the callback around it) to end.
+  ++mCallbackDepth;
+  const int frameMs = FPS() > 0 ? std::max(1, 1000 / FPS()) : kIdleTimerMs;
+  while (mWindow && !mWindow->gone && !done()) {
+    Blit(DrawDirty());
+    if (!XPending(mWindow->display)) {
+      pollfd p{ConnectionNumber(mWindow->display), POLLIN, 0};
+      poll(&p, 1, frameMs);
+    }
+    while (mWindow && !mWindow->gone && !done() && ProcessNextEvent()) {
+    }
+  }
+  --mCallbackDepth;
+  return mWindow && !mWindow->gone;
+}
 
 // A control may close the window while its event is handled: nothing of the window is used after the
 // call into IGraphics.
@@ -243,8 +377,22 @@ bool IGraphicsLinux::ProcessNextEvent() {
   if (!XPending(w.display)) return false;
   XEvent ev;
   XNextEvent(w.display, &ev);
+  if ((ev.type == KeyPress || ev.type == KeyRelease) && w.inputContext && XFilterEvent(&ev, 0)) return true;
   const float scale = GetDrawScale();
   switch (ev.type) {
+    case KeyPress:
+    case KeyRelease: {
+      const IKeyPress key = TranslateKey(w, ev.xkey, ev.type == KeyPress);
+      const float x = ev.xkey.x / scale, y = ev.xkey.y / scale;
+      if (ev.type == KeyPress)
+        OnKeyDown(x, y, key);
+      else
+        OnKeyUp(x, y, key);
+      break;
+    }
+    case DestroyNotify:
+      if (ev.xdestroywindow.window == w.window) w.gone = true;
+      break;
     case Expose: {
       const IRECT r(ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width, ev.xexpose.y + ev.xexpose.height);
       w.exposed = w.exposed.Union(r);

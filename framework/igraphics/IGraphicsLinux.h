@@ -7,6 +7,11 @@
 // unregistered when the window closes, before the window and the connection go; the registered handler
 // objects are reference counted, so a host may unregister them, or close the window, from inside one of
 // their callbacks.
+//
+// The window takes the keyboard (key events and the input focus) only while a menu, a text entry or a
+// dialog box of its own is open, and gives the focus back after; otherwise keys stay with the host. A
+// dialog box of its own (when the desktop has no dialog program) runs a loop of the window's own events
+// until answered, inside the host's callback, and answers as if closed when the window goes meanwhile.
 
 #include <memory>
 
@@ -37,6 +42,8 @@ public:
 
 protected:
   void PlatformResize() override;
+  bool RunModalLoop(const std::function<bool()>& done) override;
+  void PlatformKeyboardFocus(bool take) override;
 
 private:
   // Runs a run-loop callback; a Destroy() during it takes effect when it returns.

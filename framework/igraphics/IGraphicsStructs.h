@@ -54,6 +54,7 @@ constexpr IColor DEFAULT_TEXTENTRY_BGCOLOR = COLOR_WHITE;
 constexpr IColor DEFAULT_TEXTENTRY_FGCOLOR = COLOR_BLACK;
 constexpr float DEFAULT_TEXT_SIZE = 14.0f;
 constexpr double DEFAULT_GEARING = 4.0;
+constexpr int kDefaultTextEntryLength = 255;
 
 // A text style: size in canvas units, colour, font identifier (as given to LoadFont), alignment, angle in
 // degrees, and the colours of a text entry opened with this style.
@@ -121,6 +122,32 @@ struct IRECT {
   IRECT GetFromBRHC(float w, float h) const { return IRECT(R - w, B - h, R, B); }
   // The smallest rectangle of whole units holding this one.
   IRECT GetPixelAligned() const { return IRECT(std::floor(L), std::floor(T), std::ceil(R), std::ceil(B)); }
+};
+
+// Message boxes: their buttons, and the button that answered (kNoResult: none did).
+enum EMsgBoxType { kMB_OK = 0, kMB_OKCANCEL = 1, kMB_ABORTRETRYIGNORE = 2, kMB_YESNOCANCEL = 3, kMB_YESNO = 4,
+                   kMB_RETRYCANCEL = 5 };
+enum EMsgBoxResult { kNoResult = 0, kOK = 1, kCANCEL = 2, kABORT = 3, kRETRY = 4, kIGNORE = 5, kYES = 6, kNO = 7 };
+// A file dialog that opens an existing file or names one to save.
+enum class EFileAction { Open, Save };
+
+// Virtual key codes of IKeyPress (letters and digits are their upper-case ASCII codes).
+enum EVirtualKey {
+  kVK_NONE = 0, kVK_BACK = 0x08, kVK_TAB = 0x09, kVK_RETURN = 0x0D, kVK_ESCAPE = 0x1B, kVK_SPACE = 0x20,
+  kVK_PRIOR = 0x21, kVK_NEXT = 0x22, kVK_END = 0x23, kVK_HOME = 0x24, kVK_LEFT = 0x25, kVK_UP = 0x26,
+  kVK_RIGHT = 0x27, kVK_DOWN = 0x28, kVK_DELETE = 0x2E
+};
+
+// A key press: its virtual key, the text it types (UTF-8, empty for none) and the modifier keys held.
+struct IKeyPress {
+  int VK = kVK_NONE;
+  char utf8[5] = {0};
+  bool S = false, C = false, A = false;
+  IKeyPress() = default;
+  IKeyPress(const char* text, int vk, bool s = false, bool c = false, bool a = false) : VK(vk), S(s), C(c), A(a) {
+    const size_t n = text ? std::min(std::strlen(text), sizeof utf8 - 1) : 0;
+    if (n > 0) std::memcpy(utf8, text, n);
+  }
 };
 
 // Mouse buttons and modifier keys held during a mouse event.

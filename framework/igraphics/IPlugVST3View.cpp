@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "IGraphics.h"
+
 namespace iplug {
 namespace igraphics {
 
@@ -69,6 +71,65 @@ tresult PLUGIN_API IPlugVST3View::setFrame(IPlugFrame* frame) {
   if (frame && frame->queryInterface(Linux::IRunLoop::iid, reinterpret_cast<void**>(&mRunLoop)) != kResultOk)
     mRunLoop = nullptr;
   return kResultTrue;
+}
+
+namespace {
+
+// The host's virtual key codes (VST3 SDK, keycodes.h) and modifier bits.
+enum HostKey : int16 {
+  kHostBack = 1, kHostTab = 2, kHostReturn = 4, kHostEscape = 6, kHostSpace = 7, kHostEnd = 9, kHostHome = 10,
+  kHostLeft = 11, kHostUp = 12, kHostRight = 13, kHostDown = 14, kHostPageUp = 15, kHostPageDown = 16,
+  kHostEnter = 19, kHostDelete = 22
+};
+constexpr int16 kHostShift = 1 << 0, kHostAlt = 1 << 1, kHostControl = 1 << 3;
+
+igraphics::IKeyPress HostKeyPress(char16 key, int16 keyCode, int16 modifiers) {
+  static const struct {
+    int16 host;
+    int vk;
+  } kKeys[] = {{kHostBack, kVK_BACK},     {kHostTab, kVK_TAB},       {kHostReturn, kVK_RETURN},
+               {kHostEnter, kVK_RETURN},  {kHostEscape, kVK_ESCAPE}, {kHostSpace, kVK_SPACE},
+               {kHostEnd, kVK_END},       {kHostHome, kVK_HOME},     {kHostLeft, kVK_LEFT},
+               {kHostUp, kVK_UP},         {kHostRight, kVK_RIGHT},   {kHostDown, kVK_DOWN},
+               {kHostPageUp, kVK_PRIOR},  {kHostPageDown, kVK_NEXT}, {kHostDelete, kVK_DELETE}};
+  int vk = kVK_NONE;
+  for (const auto& k : kKeys)
+    if (k.host == keyCode) vk = k.vk;
+  if (key >= 'a' && key <= 'z') vk = key - 'a' + 'A';
+  if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) vk = key;
+  if (key == ' ') vk = kVK_SPACE;
+  // The character as UTF-8 (one UTF-16 unit: surrogate halves type nothing).
+  char text[5] = {0};
+  if (key >= 0x20 && key != 0x7F && (key < 0xD800 || key > 0xDFFF)) {
+    if (key < 0x80) {
+      text[0] = static_cast<char>(key);
+    } else if (key < 0x800) {
+      text[0] = static_cast<char>(0xC0 | (key >> 6));
+      text[1] = static_cast<char>(0x80 | (key & 0x3F));
+    } else {
+      text[0] = static_cast<char>(0xE0 | (key >> 12));
+      text[1] = static_cast<char>(0x80 | ((key >> 6) & 0x3F));
+      text[2] = static_cast<char>(0x80 | (key & 0x3F));
+    }
+  }
+  return igraphics::IKeyPress(text, vk, modifiers & kHostShift, modifiers & kHostControl, modifiers & kHostAlt);
+}
+
+}  // namespace
+
+tresult IPlugVST3View::OnKey(char16 key, int16 keyCode, int16 modifiers, bool down) {
+  IGraphics* ui = mAttached ? mDelegate.GetUI() : nullptr;
+  if (!ui) return kResultFalse;
+  const IKeyPress press = HostKeyPress(key, keyCode, modifiers);
+  return (down ? ui->OnKeyDown(-1.0f, -1.0f, press) : ui->OnKeyUp(-1.0f, -1.0f, press)) ? kResultTrue : kResultFalse;
+}
+
+tresult PLUGIN_API IPlugVST3View::onKeyDown(char16 key, int16 keyCode, int16 modifiers) {
+  return OnKey(key, keyCode, modifiers, true);
+}
+
+tresult PLUGIN_API IPlugVST3View::onKeyUp(char16 key, int16 keyCode, int16 modifiers) {
+  return OnKey(key, keyCode, modifiers, false);
 }
 
 void IPlugVST3View::RequestResize(int width, int height) {

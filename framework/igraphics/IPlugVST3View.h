@@ -25,12 +25,10 @@ public:
   tresult PLUGIN_API attached(void* parent, Steinberg::FIDString type) override;
   tresult PLUGIN_API removed() override;
   tresult PLUGIN_API onWheel(float /*distance*/) override { return Steinberg::kResultFalse; }
-  tresult PLUGIN_API onKeyDown(Steinberg::char16, Steinberg::int16, Steinberg::int16) override {
-    return Steinberg::kResultFalse;
-  }
-  tresult PLUGIN_API onKeyUp(Steinberg::char16, Steinberg::int16, Steinberg::int16) override {
-    return Steinberg::kResultFalse;
-  }
+  // Keys the host passes on: used (kResultTrue) only while a menu, text entry or dialog box of the
+  // editor is open.
+  tresult PLUGIN_API onKeyDown(Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers) override;
+  tresult PLUGIN_API onKeyUp(Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers) override;
   tresult PLUGIN_API getSize(Steinberg::ViewRect* size) override;
   // Accepts only the editor's own size.
   tresult PLUGIN_API onSize(Steinberg::ViewRect* newSize) override;
@@ -48,6 +46,7 @@ public:
 
 private:
   void RequestResize(int width, int height);
+  tresult OnKey(Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers, bool down);
 
   IGEditorDelegate& mDelegate;
   Steinberg::FUnknown* mOwner;

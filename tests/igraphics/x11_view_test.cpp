@@ -3,11 +3,8 @@
 // idle calls, resize requests, that attach/remove leaks no windows or connections, and that a host may
 // remove the view from inside its callbacks.
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 
@@ -15,6 +12,7 @@
 #include "IGraphics.h"
 #include "IPlugVST3View.h"
 #include "editor_test_util.h"
+#include "test_run_loop.h"
 #include "xvfb.h"
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
@@ -25,125 +23,16 @@
 using namespace edtest;
 using namespace Steinberg;
 namespace SL = Steinberg::Linux;
-using Clock = std::chrono::steady_clock;
+using xtest::TestFrame;
+using xtest::TestRunLoop;
 
 namespace {
 
-#define UNCOUNTED(Interface)                                                     \
-  uint32 PLUGIN_API addRef() override { return 1; }                              \
-  uint32 PLUGIN_API release() override { return 1; }                             \
-  tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override {       \
-    if (FUnknownPrivate::iidEqual(iid, Interface::iid)) {                        \
-      *obj = static_cast<Interface*>(this);                                      \
-      return kResultOk;                                                          \
-    }                                                                            \
-    return QueryMore(iid, obj);                                                  \
-  }
-
-// A host run loop: keeps a reference to each registered handler, polls the file descriptors, fires the
-// timers, and calls a handler only while it is registered (handlers may come and go inside callbacks).
-class TestRunLoop : public SL::IRunLoop {
-public:
-  tresult PLUGIN_API registerEventHandler(SL::IEventHandler* h, SL::FileDescriptor fd) override {
-    h->addRef();
-    mRegs.push_back({h, nullptr, fd, 0, {}});
-    return kResultOk;
-  }
-  tresult PLUGIN_API unregisterEventHandler(SL::IEventHandler* h) override { return Drop(h, nullptr); }
-  tresult PLUGIN_API registerTimer(SL::ITimerHandler* h, SL::TimerInterval ms) override {
-    h->addRef();
-    mRegs.push_back({nullptr, h, -1, static_cast<int>(ms), Clock::now() + std::chrono::milliseconds(ms)});
-    return kResultOk;
-  }
-  tresult PLUGIN_API unregisterTimer(SL::ITimerHandler* h) override { return Drop(nullptr, h); }
-  UNCOUNTED(SL::IRunLoop)
-  tresult QueryMore(const TUID, void** obj) {
-    *obj = nullptr;
-    return kNoInterface;
-  }
-
-  // Runs callbacks for about ms milliseconds (one pass if 0).
-  void Run(int ms) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-      std::vector<pollfd> fds;
-      auto wake = end;
-      for (const Reg& r : mRegs) {
-        if (r.events) fds.push_back({r.fd, POLLIN, 0});
-        if (r.timer) wake = std::min(wake, r.due);
-      }
-      const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now()).count();
-      poll(fds.data(), fds.size(), static_cast<int>(std::max<long>(0, wait)));
-      for (const pollfd& p : fds)
-        if (p.revents & POLLIN)
-          for (const Reg& r : Snapshot())
-            if (r.events && r.fd == p.fd && Registered(r)) r.events->onFDIsSet(p.fd);
-      for (const Reg& r : Snapshot())
-        if (r.timer && r.due <= Clock::now() && Registered(r)) {
-          for (Reg& live : mRegs)
-            if (live.timer == r.timer) live.due = Clock::now() + std::chrono::milliseconds(live.ms);
-          r.timer->onTimer();
-        }
-    } while (Clock::now() < end);
-  }
-  size_t Count() const { return mRegs.size(); }
-
-private:
-  struct Reg {
-    SL::IEventHandler* events;
-    SL::ITimerHandler* timer;
-    int fd, ms;
-    Clock::time_point due;
-  };
-  tresult Drop(SL::IEventHandler* e, SL::ITimerHandler* t) {
-    for (auto it = mRegs.begin(); it != mRegs.end(); ++it)
-      if ((e && it->events == e) || (t && it->timer == t)) {
-        mRegs.erase(it);
-        if (e) e->release();
-        if (t) t->release();
-        return kResultOk;
-      }
-    return kInvalidArgument;
-  }
-  std::vector<Reg> Snapshot() const { return mRegs; }
-  bool Registered(const Reg& r) const {
-    return std::any_of(mRegs.begin(), mRegs.end(),
-                       [&](const Reg& x) { return x.events == r.events && x.timer == r.timer; });
-  }
-  std::vector<Reg> mRegs;
-};
-
-// The host's frame: hands out the run loop and grants every resize request.
-class TestFrame : public IPlugFrame {
-public:
-  explicit TestFrame(TestRunLoop& loop) : mLoop(loop) {}
-  tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* rect) override {
-    resizes.emplace_back(rect->getWidth(), rect->getHeight());
-    return view->onSize(rect);
-  }
-  UNCOUNTED(IPlugFrame)
-  tresult QueryMore(const TUID iid, void** obj) { return mLoop.queryInterface(iid, obj); }
-  std::vector<std::pair<int, int>> resizes;
-
-private:
-  TestRunLoop& mLoop;
-};
-
-xtest::PrivateXServer gServer;
-std::string gSkipReason;
-
-class X11View : public ::testing::Test {
+class X11View : public xtest::XServerTest {
 protected:
-  static void SetUpTestSuite() {
-    if (!gServer.Start()) {
-      ASSERT_TRUE(gServer.missing) << gServer.problem;
-      gSkipReason = gServer.problem;
-    }
-  }
-  static void TearDownTestSuite() { gServer.Stop(); }
-
   void SetUp() override {
-    if (!gSkipReason.empty()) GTEST_SKIP() << gSkipReason;
+    XServerTest::SetUp();
+    if (IsSkipped()) return;
     host = XOpenDisplay(nullptr);
     ASSERT_NE(host, nullptr);
     parent = XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 400, 300, 0, 0, 0);
@@ -235,6 +124,25 @@ TEST_F(X11View, EmbedsInTheHostWindowAndRunsOnTheHostLoop) {
   loop.Run(100);
   EXPECT_EQ(dlg.log, (std::vector<std::string>{"begin 0", "perform 0 0.500000", "end 0"}));
   EXPECT_TRUE(Near(Pixel(kids[0], 30, 28), kFrameColors[2], 2));
+
+  // Keys the host passes on are the editor's only while it types or shows a menu: a text entry takes
+  // them, and the X keyboard focus, until Enter completes it.
+  IGraphics* g = dlg.GetUI();
+  EXPECT_EQ(view->onKeyDown('a', 0, 0), kResultFalse);
+  g->CreateTextEntry(*g->GetControl(1), IText(), IRECT(0, 0, 30, 10), "x");
+  loop.Run(20);
+  ::Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(host, &focus, &revert);
+  EXPECT_EQ(focus, kids[0]);
+  EXPECT_EQ(view->onKeyDown(0x00E9, 0, 0), kResultTrue);  // é typed over the selected "x"
+  EXPECT_EQ(g->GetTextEntryControl()->GetEdit().Str(), "\xC3\xA9");
+  EXPECT_EQ(view->onKeyUp(0x00E9, 0, 0), kResultTrue);
+  EXPECT_EQ(view->onKeyDown(0, 4, 0), kResultTrue);  // the host's Return
+  EXPECT_FALSE(g->GetTextEntryControl()->IsOpen());
+  EXPECT_EQ(view->onKeyDown('a', 0, 0), kResultFalse);
+  XGetInputFocus(host, &focus, &revert);
+  EXPECT_NE(focus, kids[0]);
 
   // A new scale resizes the child window and asks the host.
   dlg.GetUI()->Resize(60, 40, 1.0f, true);

@@ -1,18 +1,27 @@
 #pragma once
 
 // A private X server for tests: Xvfb on a display number it picks itself (-displayfd), with DISPLAY set to
-// it, stopped at the end. Without Xvfb installed, tests skip with the reason.
+// it, stopped at the end. Without Xvfb installed, tests skip with the reason. XServerTest: a test suite
+// that shares one.
 
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 
+// The C library's kill(), declared here rather than through <signal.h>, which a project header of that name
+// (the engine's) may shadow.
+extern "C" int kill(pid_t pid, int sig) noexcept;
+
 namespace xtest {
+
+constexpr int kTerminateSignal = 15;  // SIGTERM
 
 inline bool FindInPath(const char* name) {
   const char* path = std::getenv("PATH");
@@ -68,7 +77,7 @@ public:
   }
   void Stop() {
     if (mPid > 0) {
-      kill(mPid, SIGTERM);
+      kill(mPid, kTerminateSignal);
       waitpid(mPid, nullptr, 0);
     }
     mPid = 0;
@@ -80,6 +89,32 @@ public:
 
 private:
   pid_t mPid = 0;
+};
+
+// The base of a test suite whose tests share one private X server; each test is skipped (its SetUp
+// returns early: check IsSkipped()) when Xvfb is not installed.
+class XServerTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    if (!Server().Start()) {
+      ASSERT_TRUE(Server().missing) << Server().problem;
+      SkipReason() = Server().problem;
+    }
+  }
+  static void TearDownTestSuite() { Server().Stop(); }
+  void SetUp() override {
+    if (!SkipReason().empty()) GTEST_SKIP() << SkipReason();
+  }
+
+private:
+  static PrivateXServer& Server() {
+    static PrivateXServer server;
+    return server;
+  }
+  static std::string& SkipReason() {
+    static std::string reason;
+    return reason;
+  }
 };
 
 }  // namespace xtest
