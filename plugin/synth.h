@@ -91,6 +91,12 @@ public:
   // Sets the default folder for program files (when path is given) and stores it in the configuration file.
   void storeProgramPath(const WDL_String* path);
 
+  // --- online version check (UI thread, from the open editor) ---
+  // Asks the maker's server for the newest version and tells the answer in message boxes, offering the
+  // download page for a newer one. Returns 0 when the check completed, -1 without an answer (or without
+  // an open editor), -3 for a web page instead of an answer, -5 when the answer came with an error.
+  int checkVersionAgainstWeb();
+
   // --- MIDI learn ---
   // Posted (any thread) when a learn gesture ends, for the editor's learn switch.
   static constexpr int kLearnEndedEvent = 0;

@@ -1,4 +1,4 @@
-// The instrument's knob, slider, kick buttons, program display and MIDI learn switch.
+// The instrument's knob, slider and kick buttons.
 #include "vantorel.controls.h"
 
 #include "IGraphics.h"
@@ -13,9 +13,6 @@ using iplug::igraphics::FrameRect;
 using namespace iks;
 
 namespace {
-
-// The program display's text.
-IText displayText() { return IText(28.0f, IColor(192, 255, 255, 255), panel::kFontName, EAlign::Center, EVAlign::Middle); }
 
 // The display text of the parameter a control is bound to, or "" when it has none.
 WDL_String displayOf(const iplug::igraphics::IControl& control) {
@@ -35,6 +32,14 @@ int stepProgram(int current, int count, int command) {
 
 IText iks::readoutText() {
   return IText(28.0f, IColor(255, 64, 255, 64), panel::kFontName, EAlign::Center, EVAlign::Middle);
+}
+
+std::string iks::utf8Prefix(const char* text, size_t maxBytes) {
+  std::string s = text ? text : "";
+  if (s.size() <= maxBytes) return s;
+  size_t n = maxBytes;
+  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+  return s.substr(0, n);
 }
 
 // --- knob and slider ---
@@ -126,40 +131,4 @@ void IKSUtilityKick::OnMouseDown(float x, float y, const IMouseMod& mod) {
 void IKSUtilityKick::OnMouseUp(float, float, const IMouseMod&) {
   SetValue(0.0);
   SetDirty(true);
-}
-
-// --- program display and MIDI learn switch ---
-
-IKSPresetMenu::IKSPresetMenu(const IRECT& numberRect, const IRECT& nameRect)
-    : IButtonControlBase(numberRect.Empty() ? nameRect : (nameRect.Empty() ? numberRect : numberRect.Union(nameRect))),
-      mNumberRect(numberRect), mNameRect(nameRect) {
-  mText = displayText();
-}
-
-void IKSPresetMenu::Draw(IGraphics& g) {
-  const auto* plug = dynamic_cast<const iplug::IPluginBase*>(GetDelegate());
-  if (!plug) return;
-  const int current = plug->GetCurrentPresetIdx();
-  mNumber.SetFormatted(30, "%02d", current);
-  const char* name = plug->GetPresetName(current);
-  mName.Set(name ? name : "", 30);
-  g.DrawText(mText, mNumber.Get(), mNumberRect);
-  g.DrawText(mText, mName.Get(), mNameRect);
-}
-
-IKSSwitchMidiLearn::IKSSwitchMidiLearn(float x, float y, const IBitmap& bitmap) : IBSwitchControl(x, y, bitmap) {}
-
-void IKSSwitchMidiLearn::OnMouseDown(float x, float y, const IMouseMod& mod) {
-  if (mod.L) {
-    IBSwitchControl::OnMouseDown(x, y, mod);
-    const bool on = GetValue() > 0.0;
-    if (auto* plug = dynamic_cast<Synth*>(GetDelegate())) {
-      if (mLearnMode) plug->doMidiLearn(on);
-      else plug->doMidiUnlearn(on);
-    }
-  } else if (mod.R && GetValue() == 0.0) {
-    mLearnMode = !mLearnMode;
-    SetBitmap(GetUI()->LoadBitmap(mLearnMode ? "learn.png" : "unlearn.png", 2));
-    SetDirty(true);
-  }
 }

@@ -1,9 +1,14 @@
 #pragma once
 
-// The instrument's editor controls, adapted from the framework's bitmap controls. The switch and the
-// corner resizer are defined with the layout (vantorel.editor.cpp), the others in vantorel.controls.cpp.
+// The instrument's editor controls, adapted from the framework's controls, and the editor's file and
+// program commands. The switch and the corner resizer are defined with the layout (vantorel.editor.cpp),
+// the bitmap controls in vantorel.controls.cpp, the controls that open menus (and the MIDI learn switch)
+// in vantorel.controls.menus.cpp, the commands in vantorel.controls.commands.cpp.
+
+#include <string>
 
 #include "IControls.h"
+#include "IPopupMenu.h"
 #include "wdlstring.h"
 
 class Synth;
@@ -15,12 +20,16 @@ using iplug::igraphics::IBitmap;
 using iplug::igraphics::IColor;
 using iplug::igraphics::IGraphics;
 using iplug::igraphics::IMouseMod;
+using iplug::igraphics::IPopupMenu;
 using iplug::igraphics::IRECT;
 using iplug::igraphics::IText;
 
 // The text style of the knobs' and sliders' value read-out, and the backdrop it is drawn on.
 IText readoutText();
 constexpr IColor kReadoutBackdrop(160, 64, 64, 64);
+
+// At most the first maxBytes bytes of text, never a part of a UTF-8 character.
+std::string utf8Prefix(const char* text, size_t maxBytes);
 
 }  // namespace iks
 
@@ -111,15 +120,55 @@ private:
   iks::IColor mHighlight{128, 255, 255, 0};
 };
 
-// The program display: the current program's number and name.
+// The program display: the current program's number and name. A click on the name renames the program
+// in place; a click on the number opens the program list (four submenus of sixteen programs).
 class IKSPresetMenu : public iplug::igraphics::IButtonControlBase {
 public:
   IKSPresetMenu(const iks::IRECT& numberRect, const iks::IRECT& nameRect);
+  void OnMouseDown(float x, float y, const iks::IMouseMod& mod) override;
+  void OnPopupMenuSelection(iks::IPopupMenu* pSelectedMenu, int valIdx) override;
+  void OnTextEntryCompletion(const char* str, int valIdx) override;
   void Draw(iks::IGraphics& g) override;
+  // Builds the program list afresh and opens it.
+  void doPopupMenu();
 
 private:
+  iks::IPopupMenu mMenu;
   WDL_String mNumber, mName;
   iks::IRECT mNumberRect, mNameRect;
+};
+
+// The option button: a menu of every file, program, configuration and online command, built afresh from
+// the plug-in's state at each click. The pointer shows a hand over it.
+class IKSOptionMenu : public iplug::igraphics::IControl {
+public:
+  explicit IKSOptionMenu(const iks::IRECT& bounds);
+  void OnMouseDown(float x, float y, const iks::IMouseMod& mod) override;
+  void OnMouseOver(float x, float y, const iks::IMouseMod& mod) override;
+  void OnMouseOut() override;
+  void OnPopupMenuSelection(iks::IPopupMenu* pSelectedMenu, int valIdx) override;
+  // The button is part of the panel image.
+  void Draw(iks::IGraphics&) override {}
+
+private:
+  iks::IPopupMenu mMenu;
+};
+
+// The bare panel under every other control: a right click opens the window-size menu.
+class IKSSizeContextControl : public iplug::igraphics::IControl {
+public:
+  // index: the negated size-menu element (stored as the parameter index).
+  IKSSizeContextControl(const iks::IRECT& bounds, int index);
+  void OnMouseDown(float x, float y, const iks::IMouseMod& mod) override;
+  void OnInit() override;
+  void OnPopupMenuSelection(iks::IPopupMenu* pSelectedMenu, int valIdx) override;
+  void Draw(iks::IGraphics&) override {}
+  // It draws nothing, so hovering changes nothing (and redraws nothing).
+  void OnMouseOver(float, float, const iks::IMouseMod&) override {}
+  void OnMouseOut() override {}
+
+private:
+  iks::IPopupMenu mMenu;
 };
 
 // The MIDI learn switch: a left click starts or cancels a learn (or unlearn) gesture; a right click
@@ -132,3 +181,45 @@ public:
 private:
   bool mLearnMode = true;
 };
+
+// --- the editor's file and program commands ---
+
+namespace File {
+// The commands of the option menu: 0 ... 21 are the positions of its items (3, 8, 12, 17 and 20 are
+// separators and 14, 18 and 21 open submenus), 22 + the position in "Global MIDI Settings...", 25 + the
+// position in "Go Online...".
+enum Command {
+  CopyProgram = 0,
+  PasteProgram = 1,
+  InitProgram = 2,
+  LoadProgram = 4,
+  SaveProgram = 5,
+  LoadBank = 6,
+  SaveBank = 7,
+  SelectStartupBank = 9,
+  LoadStartupBank = 10,
+  UnselectStartupBank = 11,
+  DefaultProgramPath = 13,
+  GlobalMidiSettings = 14,
+  ReloadConfiguration = 15,
+  SaveConfiguration = 16,
+  WindowSize = 18,
+  SaveWindowSize = 19,
+  GoOnline = 21,
+  MidiThru = 22,
+  IgnoreProgramChange = 23,
+  CheckOnline = 25,
+  VisitWebSite = 26,
+};
+}  // namespace File
+
+// Runs command for the plug-in delegate (a Synth), with its questions, file dialogs and messages shown
+// through control's editor (UI thread). The folders the file dialogs start in are remembered for every
+// instance of the process.
+void runCommand(iplug::igraphics::IGEditorDelegate* delegate, iplug::igraphics::IControl* control,
+                File::Command command);
+// folder := the part of file before its last "/" or "\" (a separator at the very start does not count);
+// empty when there is none.
+void makeNewFilePath(WDL_String& folder, WDL_String& file);
+// Replaces each character that cannot stand in a file name (" * / : < > ? \ |) by "_".
+void replaceIllegalFileChar(char* name);

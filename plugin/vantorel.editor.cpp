@@ -82,6 +82,9 @@ void Vantorel::layoutPanel(IGraphics* g) {
   g->EnableMouseOver(true);
   g->EnableMultiTouch(g->PlatformSupportsMultiTouch());
   g->AttachControl(new IBitmapControl(0.0f, 0.0f, panelBitmap(g, "back.jpg")));
+  // Above the background and below everything else: it takes the clicks on bare panel.
+  g->AttachControl(new IKSSizeContextControl(IRECT(0.0f, 0.0f, panel::kCanvasWidth, panel::kCanvasHeight),
+                                             -GUI::SizeMenu));
 
   g->SetScaleConstraints(panel::kMinScale, panel::kMaxScale);
   g->Resize(panel::kCanvasWidth, panel::kCanvasHeight, editorScale, true);
@@ -92,6 +95,7 @@ void Vantorel::layoutPanel(IGraphics* g) {
                                       panelBitmap(g, "prev.png")));
   g->AttachControl(new IKSUtilityKick(panel::kNextProgram.x, panel::kNextProgram.y, -GUI::NextProgram,
                                       panelBitmap(g, "next.png")));
+  g->AttachControl(new IKSOptionMenu(toRECT(panel::kOptionMenu)));
   const IText version(24.0f, IColor(192, 255, 255, 255), panel::kFontName, EAlign::Far, EVAlign::Middle);
   g->AttachControl(new ITextControl(toRECT(panel::kVersionLabel), panel::kVersionText, version));
 

@@ -10,17 +10,13 @@
 #include <set>
 #include <string>
 
-#include "../vst3/host_doubles.h"
-#include "IGraphicsOffscreen.h"
-#include "plugin_test_util.h"
-#include "vantorel.controls.h"
+#include "editor_util.h"
 
 using namespace iplug::igraphics;
 
 namespace {
 
-const IMouseMod kLeft(true, false);
-const IMouseMod kRight(false, true);
+using namespace edtest;
 
 struct Colour {
   double r, g, b, a;
@@ -60,44 +56,23 @@ bool near(const Colour& a, const Colour& b, double tolerance) {
 // The middle third of a rectangle.
 IRECT middle(const IRECT& r) { return IRECT(r.L + r.W() / 3, r.T + r.H() / 3, r.R - r.W() / 3, r.B - r.H() / 3); }
 
-// A Vantorel with its editor open offscreen, drawn from the source tree's images, and a host's handler.
-class Editor : public ::testing::Test {
+// The editor open offscreen, its panel rows and renders of it.
+class Editor : public EditorTest {
 protected:
-  void SetUp() override {
-    plug->SetResourcePath(VANTOREL_RESOURCES);
-    plug->mMakeGraphicsFunc = [this] { return new IGraphicsOffscreen(*plug, 1125, 400, 0, 1.0f); };
-    plug->initialize(nullptr);
-    plug->setComponentHandler(&host);
-    open();
-  }
-  void TearDown() override { plug->terminate(); }
-  void open() {
-    ASSERT_NE(plug->OpenWindow(nullptr), nullptr);
-    g = plug->GetUI();
-  }
   void reopen() {
     plug->CloseWindow();
     open();
   }
   IControl* row(int n) const { return g->GetControl(kFirstRow + n - 1); }
-  // A click: press and release at the middle of a control.
-  void click(IControl* c, const IMouseMod& mod = kLeft) {
-    const IRECT& r = c->GetRECT();
-    g->OnMouseDown(r.MW(), r.MH(), mod);
-    g->OnMouseUp(r.MW(), r.MH(), mod);
-  }
   std::string render(float scale, const std::string& name) {
     const std::string path = (std::filesystem::path(getenv("HOME")) / name).string();
     EXPECT_TRUE(RenderToPNG(*g, scale, path.c_str()));
     return path;
   }
 
-  // The background, the program display, the two program buttons, the version label and the learn switch
-  // come before the panel rows.
-  static constexpr int kFirstRow = 6;
-  TestInstrument plug;
-  testhost::ComponentHandler host;
-  IGraphics* g = nullptr;
+  // The background, the size menu's area, the program display, the two program buttons, the option menu,
+  // the version label and the learn switch come before the panel rows.
+  static constexpr int kFirstRow = 8;
 };
 
 TEST_F(Editor, PanelHasEveryControlWhereTheLayoutPutsItAtEveryScale) {
