@@ -1,7 +1,8 @@
-// Effects, one audio sample per iteration at 48 kHz (time per iteration is the
-// cost of one sample); update() runs every 48 samples like the 1 kHz control tick.
+// Effects at 48 kHz, one control tick per iteration as the instrument runs them: update(), then the
+// tick's 48 samples as one span. ns_per_sample is the cost of one sample.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <vector>
@@ -15,6 +16,11 @@ namespace {
 
 constexpr double kRate = 48000.0;
 constexpr int kTick = 48;
+
+void perSample(benchmark::State& state) {
+  state.counters["ns_per_sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * kTick,
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
 
 const std::vector<double>& noise() {
   static const std::vector<double> v = [] {
@@ -35,14 +41,15 @@ void BM_EnsembleDefaultSweep(benchmark::State& state) {
   e.depthA = 0.03;
   e.depthB = 0.01;
   const std::vector<double>& in = noise();
+  double out[kTick];
   std::size_t i = 0;
-  int tick = 0;
   for (auto _ : state) {
-    if (tick == 0) e.update();
-    if (++tick == kTick) tick = 0;
-    benchmark::DoNotOptimize(e.process(in[i]));
-    i = (i + 1) & 4095;
+    e.update();
+    e.processSpan(&in[i], out, kTick);
+    benchmark::DoNotOptimize(out);
+    i = (i + kTick) & 4095;
   }
+  perSample(state);
 }
 BENCHMARK(BM_EnsembleDefaultSweep);
 
@@ -55,32 +62,36 @@ void BM_Phaser(benchmark::State& state) {
   p.setWet(0.5);
   p.lfo.setSpeed(0.19);
   const std::vector<double>& in = noise();
+  double left[kTick], right[kTick];
   std::size_t i = 0;
-  int tick = 0;
   for (auto _ : state) {
-    if (tick == 0) p.update();
-    if (++tick == kTick) tick = 0;
-    Signal s{in[i], in[(i + 1) & 4095]};
-    p.process(s);
-    benchmark::DoNotOptimize(s);
-    i = (i + 1) & 4095;
+    p.update();
+    std::copy(&in[i], &in[i] + kTick, left);
+    std::copy(&in[i + kTick], &in[i + kTick] + kTick, right);
+    p.processSpan(left, right, kTick);
+    benchmark::DoNotOptimize(left);
+    benchmark::DoNotOptimize(right);
+    i = (i + kTick) & 2047;
   }
+  perSample(state);
 }
 BENCHMARK(BM_Phaser);
 
 // Instrument defaults: vibe on at 0.02 Hz, depth 0.02, feedback 0.3, mix 0.5.
 void runDelay(benchmark::State& state, BBDDelay& d, double time, double tempo) {
   const std::vector<double>& in = noise();
+  double left[kTick], right[kTick];
   std::size_t i = 0;
-  int tick = 0;
   for (auto _ : state) {
-    if (tick == 0) d.update(time, tempo);
-    if (++tick == kTick) tick = 0;
-    Signal s{in[i], in[(i + 1) & 4095]};
-    d.process(s);
-    benchmark::DoNotOptimize(s);
-    i = (i + 1) & 4095;
+    d.update(time, tempo);
+    std::copy(&in[i], &in[i] + kTick, left);
+    std::copy(&in[i + kTick], &in[i + kTick] + kTick, right);
+    d.processSpan(left, right, kTick);
+    benchmark::DoNotOptimize(left);
+    benchmark::DoNotOptimize(right);
+    i = (i + kTick) & 2047;
   }
+  perSample(state);
 }
 
 void setUpDelay(BBDDelay& d) {
@@ -135,16 +146,19 @@ void runSilence(benchmark::State& state, bool afterImpulse) {
   setUpDelay(d);
   d.setMix(0.0);
   d.vibeOn = false;
-  auto sample = [&d](long i, double x) {
-    if (i % kTick == 0) d.update(0.5, 120.0);
-    Signal s{x, x};
-    d.process(s);
-    benchmark::DoNotOptimize(s);
+  double left[kTick], right[kTick];
+  auto tick = [&](bool impulse) {
+    d.update(0.5, 120.0);
+    std::fill(left, left + kTick, 0.0);
+    std::fill(right, right + kTick, 0.0);
+    left[0] = right[0] = impulse ? 1.0 : 0.0;
+    d.processSpan(left, right, kTick);
+    benchmark::DoNotOptimize(left);
   };
   if (afterImpulse)
-    for (long i = 0; i < 60L * 48000; ++i) sample(i, i == 0 ? 1.0 : 0.0);
-  long i = 0;
-  for (auto _ : state) sample(i++, 0.0);
+    for (long i = 0; i < 60L * 1000; ++i) tick(i == 0);
+  for (auto _ : state) tick(false);
+  perSample(state);
 }
 void BM_DelaySilenceFresh(benchmark::State& state) { runSilence(state, false); }
 void BM_DelaySilenceAfterImpulse(benchmark::State& state) { runSilence(state, true); }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "gates.h"
+#include "hotloop.h"
 #include "oscbank.h"
 #include "vcf.h"
 #include "voicecard.h"
@@ -84,6 +85,36 @@ void BM_VoiceCard_Six(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_VoiceCard_Six);
+
+// The cards as the instrument runs them: those that sound side by side in vector lanes, a 48-sample span
+// per iteration. Argument: the number of cards sounding; the envelope does not move the cutoff.
+template <class V>
+VANTOREL_INLINE void runCardLanes(benchmark::State& state) {
+  VoiceCard cards[6];
+  for (int k = 0; k < 6; ++k) {
+    cards[k].setSampleRate(48000.0);
+    cards[k].setParam(25, 0.8);
+    cards[k].setParam(26, 0.5);
+    if (k < state.range(0)) cards[k].gateOn();
+  }
+  double in[6][kSpan];
+  for (int k = 0; k < 6; ++k)
+    for (int j = 0; j < kSpan; ++j) in[k][j] = (j & 8) ? 0.25 : -0.25;
+  for (auto _ : state) {
+    CardLanes<V> lanes(cards);
+    double sum = 0.0;
+    for (int j = 0; j < 48; ++j) sum += lanes.sample(in, j, 0.0);
+    lanes.finish(true);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.counters["ns_per_sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * 48,
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+VANTOREL_NARROW void BM_CardLanes(benchmark::State& state) { runCardLanes<v2d>(state); }
+#ifdef VANTOREL_WIDE
+VANTOREL_WIDE void BM_CardLanes(benchmark::State& state) { runCardLanes<v4d>(state); }
+#endif
+BENCHMARK(BM_CardLanes)->Arg(3)->Arg(6);
 
 // Four footages of one key plus the twelve-phase advance.
 void BM_OscBank_OneKey(benchmark::State& state) {

@@ -36,6 +36,9 @@ public:
   int getState() const { return state; }
 
 private:
+  template <class>
+  friend class CardLanes;  // runs the envelopes of several cards side by side
+
   void endAttack();  // out of line: evaluates the time law once per note
 
   double level = 0.0;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
+#include <cstdlib>
 
 const double syncRate[20] = {
     8.0, 6.0,   4.0,       3.0,  2.0,    1.5,       4.0 / 3.0, 1.0,     0.75,       2.0 / 3.0,
@@ -10,24 +10,34 @@ const double syncRate[20] = {
 };
 
 BBDDelay::BBDDelay() {
-  setSampleRate(44100.0);
+  // Lines for 44.1 kHz whose zero pages are not touched yet: an instance that a host only looks at
+  // (a plug-in scan) never pays for filling them; the owner's setSampleRate does.
+  setRate(44100.0);
   vibeLfo.setSampleRate(1000.0);
   vibeLfo.setSpeed(0.02);
 }
 
 void BBDDelay::setSampleRate(double fs) {
-  bufL.reset();
-  bufR.reset();
+  setRate(fs);
+  clearDelayLine();  // also brings the lines' pages in now rather than on the audio thread
+}
+
+void BBDDelay::setRate(double fs) {
   // 1.2 s of cells; rates that give no cell (or no number) leave the signal unchanged.
   const double cells = 1200.0 * fs / 1000.0;
-  N = (cells >= 1.0 && cells < 1.0e9) ? static_cast<int>(cells) : 0;
-  if (N > 0) {
-    bufL.reset(new (std::nothrow) double[N]());
-    bufR.reset(new (std::nothrow) double[N]());
-    if (!bufL || !bufR) {
-      bufL.reset();
-      bufR.reset();
-      N = 0;
+  const int n = (cells >= 1.0 && cells < 1.0e9) ? static_cast<int>(cells) : 0;
+  if (n != N || !bufL || !bufR) {  // lines of the same length are kept (and emptied by the caller)
+    bufL.reset();
+    bufR.reset();
+    N = n;
+    if (N > 0) {
+      bufL.reset(static_cast<double*>(std::calloc(N, sizeof(double))));
+      bufR.reset(static_cast<double*>(std::calloc(N, sizeof(double))));
+      if (!bufL || !bufR) {
+        bufL.reset();
+        bufR.reset();
+        N = 0;
+      }
     }
   }
   // A half-line offset stays a half-line offset of the new length, so it always indexes inside the line.
@@ -108,4 +118,14 @@ void BBDDelay::clearDelayLine() {
 void BBDDelay::cleanUp() {
   bufL.reset();
   bufR.reset();
+}
+
+VANTOREL_HOT void BBDDelay::processSpan(double* left, double* right, int n) {
+  Run run(*this);
+  if (run.runsFree()) {
+    for (int j = 0; j < n; j += kSpan) run.runFree(left + j, right + j, std::min(kSpan, n - j));
+  } else {
+    for (int j = 0; j < n; ++j) run.sample(left[j], right[j]);
+  }
+  run.finish();
 }

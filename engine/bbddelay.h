@@ -1,9 +1,11 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
-#include "ensemble.h"
+#include "clocked.h"
+#include "lanes.h"
 #include "filters.h"
 #include "hotloop.h"
 #include "lfo.h"
@@ -25,7 +27,7 @@ public:
   BBDDelay(const BBDDelay&) = delete;
   BBDDelay& operator=(const BBDDelay&) = delete;
 
-  // Reallocates and empties the lines; the clocks stop until the next update().
+  // Lines of 1.2 s at the new rate, emptied; the clocks stop until the next update().
   void setSampleRate(double fs);
   // One control tick: time is the "Delay: Time" value 0 ... 1, tempo in BPM.
   void update(double time, double tempo);
@@ -34,14 +36,114 @@ public:
   void clearDelayLine();
   void cleanUp();
 
-  void process(Signal& s) {
-    // No lines, or clocks not yet started by update(): leave the signal alone.
-    if (N <= 0 || !bufL || !bufR || !(stepL_ > 0.0)) return;
-    if (pingPongOn)
-      processPingPong(s);
-    else if (stepR_ > 0.0)
-      processSideBySide(s);
-  }
+  // n samples of both channels in place, one after the other.
+  void processSpan(double* left, double* right, int n);
+  void process(Signal& s) { processSpan(&s.left, &s.right, 1); }
+
+  // The delay over a span, sample by sample, with both lines side by side in the lanes of one vector (on
+  // the left clock, and writing each other's output back, with ping-pong on). Takes the delay's state;
+  // finish() hands it back.
+  class Run {
+  public:
+    VANTOREL_INLINE explicit Run(BBDDelay& delay) : d(delay) {
+      // No lines, or clocks not yet started by update(): the signal passes unchanged.
+      mode = d.N <= 0 || !d.bufL || !d.bufR || !(d.stepL_ > 0.0) ? kOff
+             : d.pingPongOn                                        ? kPingPong
+             : d.stepR_ > 0.0                                      ? kSideBySide
+                                                                   : kOff;
+      if (mode == kOff) return;
+      const bool pingPong = mode == kPingPong;
+      lanes.input.load(0, d.inL);
+      lanes.input.load(1, d.inR);
+      lanes.output.load(0, d.outL);
+      lanes.output.load(1, d.outR);
+      lanes.h0 = v2d{d.hInL[0], d.hInR[0]};
+      lanes.h1 = v2d{d.hInL[1], d.hInR[1]};
+      lanes.h2 = v2d{d.hInL[2], d.hInR[2]};
+      lanes.h3 = v2d{d.hInL[3], d.hInR[3]};
+      lanes.o0 = v2d{d.hOutL.v[0], d.hOutR.v[0]};
+      lanes.o1 = v2d{d.hOutL.v[1], d.hOutR.v[1]};
+      lanes.o2 = v2d{d.hOutL.v[2], d.hOutR.v[2]};
+      lanes.o3 = v2d{d.hOutL.v[3], d.hOutR.v[3]};
+      const int start[2] = {d.posL, pingPong ? d.posL : d.posR};
+      double* const line[2] = {d.bufL.get(), d.bufR.get()};
+      for (int l = 0; l < 2; ++l) {
+        const int r = start[l] + d.readOff;
+        lanes.place(l, line[l], d.N, start[l], r >= d.N ? r - d.N : r);
+      }
+      lanes.phase = v2d{d.phaseL, pingPong ? d.phaseL : d.phaseR};
+      lanes.step = v2d{d.stepL_, pingPong ? d.stepL_ : d.stepR_};
+      recip = v2d{d.recipL, pingPong ? d.recipL : d.recipR};
+      fb = v2d{d.feedback, d.feedback};
+      lanes.ready();
+    }
+
+    // Whether the clocks are fast enough (several ticks per sample) to run free over a whole span.
+    bool runsFree() const { return mode != kOff && lanes.rounds >= kFreeRounds; }
+
+    // n samples in place (n <= kSpan) with the clocks running free.
+    VANTOREL_INLINE void runFree(double* left, double* right, int n) {
+      v2d in[kSpan], y[kSpan];
+      for (int j = 0; j < n; ++j) in[j] = v2d{left[j], right[j]};
+      const v2d f = fb;
+      const int l = mode == kPingPong ? 1 : 0;
+      if (mode == kPingPong)
+        lanes.runFree(in, y, n, recip, [f](v2d v, v2d r) { return v + f * clamp3(v2d{r[1], r[0]}); });
+      else
+        lanes.runFree(in, y, n, recip, [f](v2d v, v2d r) { return v + f * clamp3(r); });
+      for (int j = 0; j < n; ++j) {
+        left[j] = d.dry * left[j] + d.wet * y[j][l];
+        right[j] = d.dry * right[j] + d.wet * y[j][1 - l];
+      }
+    }
+
+    // One stereo sample in place.
+    VANTOREL_INLINE void sample(double& left, double& right) {
+      if (mode == kOff) return;
+      const v2d in{left, right};
+      const v2d f = fb;
+      if (mode == kPingPong) {
+        const v2d y = lanes.template sample<false>(in, recip, [f](v2d v, v2d r) { return v + f * clamp3(v2d{r[1], r[0]}); });
+        left = d.dry * left + d.wet * y[1];
+        right = d.dry * right + d.wet * y[0];
+      } else {
+        const v2d y = lanes.template sample<false>(in, recip, [f](v2d v, v2d r) { return v + f * clamp3(r); });
+        left = d.dry * left + d.wet * y[0];
+        right = d.dry * right + d.wet * y[1];
+      }
+    }
+
+    VANTOREL_INLINE void finish() {
+      if (mode == kOff) return;
+      d.inL.setState(lanes.input.state(0));
+      d.inR.setState(lanes.input.state(1));
+      d.outL.setState(lanes.output.state(0));
+      d.outR.setState(lanes.output.state(1));
+      const v2d h[4] = {lanes.h0, lanes.h1, lanes.h2, lanes.h3};
+      const v2d o[4] = {lanes.o0, lanes.o1, lanes.o2, lanes.o3};
+      for (int k = 0; k < 4; ++k) {
+        d.hInL[k] = h[k][0], d.hInR[k] = h[k][1];
+        d.hOutL.v[k] = o[k][0], d.hOutR.v[k] = o[k][1];
+      }
+      d.phaseL = lanes.phase[0];
+      d.posL = lanes.pos[0];
+      if (mode == kSideBySide) {
+        d.phaseR = lanes.phase[1];
+        d.posR = lanes.pos[1];
+      }
+    }
+
+  private:
+    // r limited to -3 ... 3 lane by lane (NaN passes through).
+    VANTOREL_INLINE static v2d clamp3(v2d r) { return maxLanes(minLanes(r, v2d{3.0, 3.0}), v2d{-3.0, -3.0}); }
+
+    static constexpr int kFreeRounds = 4;
+    enum Mode { kOff, kSideBySide, kPingPong };
+    BBDDelay& d;
+    Mode mode;
+    ClockedLanes<v2d> lanes;
+    v2d recip, fb;
+  };
 
   int length() const { return N; }
   int readOffset() const { return readOff; }
@@ -59,93 +161,18 @@ public:
   bool pingPongOn = false;
 
 private:
-  static void push(double* h, double v) {
-    h[0] = h[1];
-    h[1] = h[2];
-    h[2] = h[3];
-    h[3] = v;
-  }
-  // r limited to -3 ... 3 (NaN passes through); min/max compile to two
-  // branch-free instructions.
-  static double clamp3(double r) { return std::max(std::min(r, 3.0), -3.0); }
+  // Sets N and makes lines of N zeros (keeping lines of that length as they are).
+  void setRate(double fs);
 
-  // A line's output at fraction t between its last two output values.
-  static double output(const History4& h, double t) {
-    return cubicInterpolate(h.value(0), h.value(1), h.value(2), h.value(3), t);
-  }
-
-  // A whole clock tick of a line that feeds back its own output.
-  static void tick(ClockedLane& l, int n, double fb) {
-    const double v = l.in.at(l.phase);
-    const double r = l.read(n);
-    l.buf[l.pos] = v + fb * clamp3(r);
-    l.phase = l.phase + l.step;
-  }
-
-  // Independent left and right lines. Their tick loops share nothing, so they
-  // run interleaved while both still tick, then each finishes on its own;
-  // every line's own operations keep their order.
-  VANTOREL_NO_SLP void processSideBySide(Signal& s) {
-    const int n = N, off = readOff;
-    const double fb = feedback;
-    push(hInL, inL.process(s.left));
-    push(hInR, inR.process(s.right));
-    ClockedLane a(outL, hInL, hOutL, bufL.get(), n, off, posL, phaseL, stepL_);
-    ClockedLane b(outR, hInR, hOutR, bufR.get(), n, off, posR, phaseR, stepR_);
-    while (a.phase < 1.0 && b.phase < 1.0) {
-      tick(a, n, fb);
-      tick(b, n, fb);
-    }
-    while (a.phase < 1.0) tick(a, n, fb);
-    while (b.phase < 1.0) tick(b, n, fb);
-    a.phase = a.phase - 1.0;
-    b.phase = b.phase - 1.0;
-    a.store(outL, hOutL);
-    b.store(outR, hOutR);
-    posL = a.pos;
-    posR = b.pos;
-    phaseL = a.phase;
-    phaseR = b.phase;
-    const double yL = output(hOutL, 1.0 - a.phase * recipL);
-    const double yR = output(hOutR, 1.0 - b.phase * recipR);
-    s.left = dry * s.left + wet * yL;
-    s.right = dry * s.right + wet * yR;
-  }
-
-  // Cross-coupled lines on one clock (the left one's), outputs swapped.
-  VANTOREL_NO_SLP void processPingPong(Signal& s) {
-    const int n = N, off = readOff;
-    const double fb = feedback;
-    push(hInL, inL.process(s.left));
-    push(hInR, inR.process(s.right));
-    ClockedLane a(outL, hInL, hOutL, bufL.get(), n, off, posL, phaseL, stepL_);
-    ClockedLane b(outR, hInR, hOutR, bufR.get(), n, off, posL, phaseL, stepL_);
-    while (a.phase < 1.0) {
-      const double vL = a.in.at(a.phase);
-      const double vR = b.in.at(a.phase);
-      const double rL = a.read(n);
-      const double rR = b.read(n);
-      a.buf[a.pos] = vL + fb * clamp3(rR);
-      b.buf[b.pos] = vR + fb * clamp3(rL);
-      a.phase = a.phase + a.step;
-    }
-    a.phase = a.phase - 1.0;
-    a.store(outL, hOutL);
-    b.store(outR, hOutR);
-    phaseL = a.phase;
-    posL = a.pos;
-    const double t = 1.0 - a.phase * recipL;
-    const double pL = output(hOutL, t);
-    const double pR = output(hOutR, t);
-    s.left = dry * s.left + wet * pR;
-    s.right = dry * s.right + wet * pL;
-  }
+  struct FreeCells {
+    void operator()(double* p) const { std::free(p); }
+  };
 
   LowPass inL, inR, outL, outR;
   double hInL[4] = {0.0, 0.0, 0.0, 0.0};
   double hInR[4] = {0.0, 0.0, 0.0, 0.0};
   History4 hOutL, hOutR;
-  std::unique_ptr<double[]> bufL, bufR;
+  std::unique_ptr<double[], FreeCells> bufL, bufR;
   int N = 0;
   int posL = 0, posR = 0;
   int readOff = 0;

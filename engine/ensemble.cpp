@@ -53,7 +53,7 @@ void Ensemble::emptyLines() {
     if (N > 0 && l.buf) std::fill(l.buf.get(), l.buf.get() + N, 0.0);
     l.in.clear();
     l.out.clear();
-    std::fill(std::begin(l.h), std::end(l.h), 0.0);
+    l.h.clear();
     l.o.clear();
   }
 }
@@ -70,3 +70,17 @@ void Ensemble::update() {
     lines[k].recip = 1.0 / lines[k].step;
   }
 }
+
+namespace {
+template <class V>
+VANTOREL_INLINE void runSpan(Ensemble& e, const double* x, double* out, int n) {
+  Ensemble::Run<V> run(e);
+  for (int j = 0; j < n; ++j) out[j] = run.sample(x[j]);
+  run.finish();
+}
+}  // namespace
+
+VANTOREL_NARROW void Ensemble::processSpan(const double* x, double* out, int n) { runSpan<v2d>(*this, x, out, n); }
+#ifdef VANTOREL_WIDE
+VANTOREL_WIDE void Ensemble::processSpan(const double* x, double* out, int n) { runSpan<v4d>(*this, x, out, n); }
+#endif

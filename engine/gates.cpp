@@ -49,6 +49,32 @@ void KeyGate::stop(unsigned char key) {
   if (i < count && entries[i].key == key) entries[i].gate = false;
 }
 
+int KeyGate::run(int n, unsigned char* key, double (*level)[kSpan], int* present) {
+  const int entered = count;
+  for (int e = 0; e < entered; ++e) {
+    key[e] = entries[e].key;
+    present[e] = n;
+  }
+  // Sample by sample over all entries (the entries' steps are independent of each other).
+  for (int j = 0; j < n; ++j) {
+    for (int e = 0; e < entered; ++e) {
+      if (present[e] <= j) continue;
+      if (step(entries[e]))
+        level[e][j] = entries[e].level;
+      else
+        present[e] = j;
+    }
+  }
+  int w = 0;
+  for (int e = 0; e < entered; ++e) {
+    if (present[e] < n) continue;  // dropped during the span
+    if (w != e) entries[w] = entries[e];
+    ++w;
+  }
+  count = w;
+  return entered;
+}
+
 bool KeyGate::isGate(unsigned char key) const {
   const int i = find(key);
   return i < count && entries[i].key == key && entries[i].gate;

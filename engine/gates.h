@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "span.h"
+
 // Per-key gates and levels. Every held or still releasing key has an entry;
 // entries are kept sorted by key in a fixed array, so nothing allocates.
 class KeyGate {
@@ -33,19 +35,17 @@ public:
   void update() {
     int w = 0;
     for (int r = 0; r < count; ++r) {
-      Entry& e = entries[r];
-      if (e.gate) {
-        if (e.level < 1.0) e.level = std::min(1.0, e.level + (1.1111111111111112 - e.level) * attack);
-      } else if (e.level > 0.0) {
-        if (!pin7) e.level = std::max(0.0, e.level + (-0.1111111111111111 - e.level) * release);
-      } else {
-        continue;  // released to silence: drop
-      }
-      if (w != r) entries[w] = e;
+      if (!step(entries[r])) continue;
+      if (w != r) entries[w] = entries[r];
       ++w;
     }
     count = w;
   }
+
+  // n samples of update() at once (n <= kSpan). Entry e as it stood before the first sample has
+  // key[e]; its level after the update of sample j is level[e][j], for the samples j < present[e] in
+  // which it is still there. Returns the number of those entries.
+  int run(int n, unsigned char* key, double (*level)[kSpan], int* present);
 
   // Ordered walk over the entries (held and releasing keys).
   const Entry* begin() const { return entries; }
@@ -53,6 +53,18 @@ public:
   int size() const { return count; }
 
 private:
+  // One sample of one entry; false when the entry is dropped instead.
+  bool step(Entry& e) const {
+    if (e.gate) {
+      if (e.level < 1.0) e.level = std::min(1.0, e.level + (1.1111111111111112 - e.level) * attack);
+    } else if (e.level > 0.0) {
+      if (!pin7) e.level = std::max(0.0, e.level + (-0.1111111111111111 - e.level) * release);
+    } else {
+      return false;  // released to silence
+    }
+    return true;
+  }
+
   // Index of the key's entry, or of the place where it would be inserted.
   int find(unsigned char key) const;
 

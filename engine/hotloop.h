@@ -1,12 +1,23 @@
 #pragma once
 
-// For the tightest per-sample loops: GCC's straight-line vectoriser packs
-// unrelated scalar recursions (filter states, parallel lines) into vector
-// registers, and the shuffles it adds cost more than they save and lengthen
-// the recursions' dependency chains. Every operation stays the same scalar
-// IEEE operation either way.
-#if defined(__GNUC__) && !defined(__clang__)
-#define VANTOREL_NO_SLP [[gnu::optimize("no-tree-slp-vectorize")]]
+// The hot span loops are built twice, for AVX2 and for any x86-64, and the one the processor can run is
+// chosen when the program loads. Both do the same IEEE operations (no contraction into FMA, no
+// reassociation), so they give the same bits; -DVANTOREL_AVX2=OFF builds the generic one only.
+#if defined(VANTOREL_AVX2_CLONES) && defined(__GNUC__) && !defined(__clang__)
+#define VANTOREL_HOT [[gnu::target_clones("avx2", "default")]]
 #else
-#define VANTOREL_NO_SLP
+#define VANTOREL_HOT
 #endif
+
+// Loops whose lanes are as wide as the registers are written twice: a VANTOREL_WIDE definition with
+// four lanes per vector for AVX2 and a VANTOREL_NARROW one with two for any x86-64 (without VANTOREL_WIDE
+// only the narrow one); the processor's is chosen at load time.
+#if defined(VANTOREL_AVX2_CLONES) && defined(__GNUC__) && !defined(__clang__)
+#define VANTOREL_WIDE __attribute__((target("avx2")))
+#define VANTOREL_NARROW __attribute__((target("default")))
+#else
+#define VANTOREL_NARROW
+#endif
+
+// For helpers of the hot loops: inlined, so that they are built into each variant of their caller.
+#define VANTOREL_INLINE [[gnu::always_inline]] inline

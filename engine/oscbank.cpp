@@ -1,16 +1,12 @@
 #include "oscbank.h"
 
 #include <cmath>
-#include <mutex>
-#include <vector>
 
 #include "pitch.h"
 #include "ratecache.h"
+#include "squarewave.h"
 
 namespace {
-
-alignas(64) double square[OscBank::waveSets][OscBank::waveLength];
-std::once_flag squareOnce;
 
 // One silent cycle: read by footages out of range and by a bank that has not
 // been given a sample rate yet.
@@ -19,7 +15,9 @@ const double silentWave[OscBank::waveLength] = {};
 // Every key reads the silent cycle.
 void silenceKeys(OscBank::RateTables& t) {
   for (auto& byKey : t.keyRead)
-    for (OscBank::KeyRead& r : byKey) r = {{silentWave, silentWave, silentWave, silentWave}, {16, 16, 16, 16}, 0};
+    for (OscBank::KeyRead& r : byKey)
+      r = {{silentWave, silentWave, silentWave, silentWave}, {16, 16, 16, 16}, 0, {-1, -1, -1, -1}};
+  for (OscBank::NoteRead& r : t.noteRead) r = {silentWave, 16, 0};
 }
 
 // The tables of a bank that has not been given a sample rate yet: silence.
@@ -30,25 +28,6 @@ const OscBank::RateTables& silentRates() {
     return fresh;
   }();
   return *t;
-}
-
-void buildSquare() {
-  std::vector<double> s(OscBank::waveLength);
-  for (int p = 0; p < OscBank::waveSets; ++p) {
-    const int N = static_cast<int>(std::round(2048.0 / std::pow(1.4142135623730951, p)));
-    for (int i = 1; i <= N; ++i) {
-      const double w = i * 6.283185307179586 * 0.000244140625;
-      // Partials taper from 1 at the fundamental to 0.54 at partial N.
-      const double a = i == 1 ? 0.5 : 0.5 * (0.54 + 0.46 * std::cos((i - 1) * 1.5707963267948966 / (N - 1))) / i;
-      if (i == 1) {
-        for (int j = 0; j < OscBank::waveLength; ++j) s[j] = a * std::sin(w * j);
-      } else {
-        for (int j = 0; j < OscBank::waveLength; ++j) s[j] += a * std::sin(w * j);
-      }
-    }
-    // Sawtooth minus itself half a cycle later: only the odd partials remain.
-    for (int j = 0; j < OscBank::waveLength; ++j) square[p][j] = 0.5 * (s[j] - s[(j + 2048) % 4096]);
-  }
 }
 
 int32_t truncateToInt32(double v) {
@@ -76,6 +55,9 @@ void buildRates(OscBank::RateTables& t, double fs) {
   // Read info per key: key < 12 and keys whose lowest footage lies above note 127
   // stay silent; footages above note 127 or below note 21 read silence.
   silenceKeys(t);
+  for (int m = 21; m < 128; ++m)
+    t.noteRead[m] = {squarewave::kTable[t.midiNote2WaveSet[m]], static_cast<uint8_t>(16 - OscBank::noteOctave[m]),
+                     static_cast<uint8_t>(OscBank::noteKey[m])};
   for (int oct = 0; oct < 2; ++oct) {
     for (int key = 12; key < 256; ++key) {
       const int n = oct ? key - 12 : key;
@@ -86,26 +68,21 @@ void buildRates(OscBank::RateTables& t, double fs) {
         const int m = n + 12 * f;
         if (m > 127) break;
         if (m >= 21) {
-          r.wave[f] = square[t.midiNote2WaveSet[m]];
+          r.wave[f] = squarewave::kTable[t.midiNote2WaveSet[m]];
           r.down[f] = static_cast<uint8_t>(16 - OscBank::noteOctave[m]);
+          r.note[f] = static_cast<int8_t>(m);
         }
       }
     }
   }
 }
-
-
 }  // namespace
 
 OscBank::OscBank() : phase{}, increment{}, rates(&silentRates()) {}
 
-const double* OscBank::squareWave(int p) {
-  std::call_once(squareOnce, buildSquare);
-  return square[p];
-}
+const double* OscBank::squareWave(int p) { return squarewave::kTable[p]; }
 
 void OscBank::setSampleRate(double fs) {
-  std::call_once(squareOnce, buildSquare);  // the rate tables point into it
   if (fs != rate || !tables) {
     rate = fs;
     tables = acquireRateTables<OscBank::RateTables>(fs, buildRates);

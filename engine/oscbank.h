@@ -1,8 +1,13 @@
 #pragma once
 
 #include <array>
+#include <cstring>
 #include <cstdint>
 #include <memory>
+
+#include "hotloop.h"
+#include "span.h"
+#include "squarewave.h"
 
 // Divide-down tone generator: twelve 28-bit phase accumulators, one per pitch
 // class of the lowest octave (A0 ... G#1 at zero tuning). A key reads its
@@ -21,6 +26,13 @@ public:
     const double* wave[4];
     uint8_t down[4];
     uint8_t pitchClass;
+    int8_t note[4];  // the MIDI note each footage sounds, -1 where silent
+  };
+  // Where note m reads: the same for every key and footage that sounds it.
+  struct NoteRead {
+    const double* wave;
+    uint8_t down;
+    uint8_t pitchClass;
   };
 
   // Tables that depend on the sample rate; shared, immutable, one set per rate.
@@ -28,10 +40,11 @@ public:
     int32_t freq2PhInc[17281];     // phase increment per 1/128 semitone from MIDI note 0
     int32_t midiNote2WaveSet[128]; // wave set per MIDI note
     KeyRead keyRead[2][256];       // per octave flag (clear, set) and key
+    NoteRead noteRead[128];        // notes 21 ... 127
   };
 
-  static constexpr int waveSets = 22;
-  static constexpr int waveLength = 4096;
+  static constexpr int waveSets = squarewave::kSets;
+  static constexpr int waveLength = squarewave::kLength;
   static constexpr uint32_t phaseMask = 0x0FFFFFFF;  // one cycle = 2^28
 
   OscBank();
@@ -52,12 +65,40 @@ public:
     for (int k = 0; k < 12; ++k) phase[k] = (phase[k] + increment[k]) & phaseMask;
   }
 
+  // How the key reads its footages at the present octave flag.
+  const KeyRead& keyRead(unsigned char key) const { return rates->keyRead[octave ? 1 : 0][key]; }
+
+  // Note m (21 ... 127) for the next n samples (n <= kSpan) as process() will read it there, each
+  // sample one increment further on: out[j] is its value at sample j. The phases do not move.
+  VANTOREL_INLINE void readNote(int m, int n, double* out) const {
+    typedef uint32_t v8u __attribute__((vector_size(32)));
+    const NoteRead& r = rates->noteRead[m];
+    const uint32_t inc = increment[r.pitchClass];
+    // The table indices eight samples at a time: bits above the 28-bit phase never reach the 12
+    // index bits, so the sums need no mask.
+    v8u ph = phase[r.pitchClass] + v8u{0, 1, 2, 3, 4, 5, 6, 7} * inc;
+    const unsigned down = r.down;
+    alignas(32) uint32_t index[kSpan];
+    for (int j = 0; j < n; j += 8) {
+      const v8u i = (ph >> down) & 4095u;
+      std::memcpy(index + j, &i, sizeof i);
+      ph += 8 * inc;
+    }
+    const double* wave = r.wave;
+    for (int j = 0; j < n; ++j) out[j] = wave[index[j]];
+  }
+
+  // advance() n times.
+  void advance(int n) {
+    for (int k = 0; k < 12; ++k) phase[k] = (phase[k] + static_cast<uint32_t>(n) * increment[k]) & phaseMask;
+  }
+
   uint32_t phaseOf(int k) const { return phase[k]; }
   uint32_t incrementOf(int k) const { return increment[k]; }
   double sampleRate() const { return rate; }
   const RateTables& rateTables() const { return *rates; }
 
-  // The shared square-wave table (built on first use), wave set p = 0 ... 21.
+  // The square-wave table, wave set p = 0 ... 21.
   static const double* squareWave(int p);
 
   // (note - 21) mod 12 and floor((note - 21) / 12) for MIDI notes 0 ... 127.

@@ -32,3 +32,9 @@ void Phaser::update() {
   k = 0.999 * feedback;
   norm = 1.0 / (1.0 + k * B4);
 }
+
+VANTOREL_HOT void Phaser::processSpan(double* left, double* right, int n) {
+  Run run(*this);
+  for (int j = 0; j < n; ++j) run.sample(left[j], right[j]);
+  run.finish();
+}

@@ -111,21 +111,39 @@ public:
     return std::round(x);
   }
 
+  // The coefficients at table index i (NaN or out of range reads the table's ends) and resonance r.
+  struct Coefficients {
+    double K, C, B, G, G4, norm;
+  };
+  static Coefficients coefficients(const RateTables& t, double i, double r) {
+    const int j = i > 0.0 ? (i < 17280.0 ? static_cast<int>(i) : 17280) : 0;
+    const double w = t.freq2rad[j];
+    Coefficients c;
+    c.K = t.resoScaler[j] * r;
+    const double e = 2.0 * std::fabs(r - 0.5);
+    c.C = 2.0 - e * e;
+    c.B = (w - 2.0) / (w + 2.0);
+    c.G = w / (w + 2.0);
+    c.G4 = c.G * c.G * c.G * c.G;
+    c.norm = 1.0 / (1.0 + c.K * c.G4);
+    return c;
+  }
+
 private:
+  template <class>
+  friend class CardLanes;  // runs the filters of several cards side by side
+
   [[gnu::noinline, gnu::cold]] static double restart();  // returns 0
 
   void recompute(double i) {
     index = i;
-    // NaN or out-of-range indices read the table's ends.
-    const int j = i > 0.0 ? (i < 17280.0 ? static_cast<int>(i) : 17280) : 0;
-    const double w = rates->freq2rad[j];
-    K = rates->resoScaler[j] * r;
-    const double e = 2.0 * std::fabs(r - 0.5);
-    C = 2.0 - e * e;
-    B = (w - 2.0) / (w + 2.0);
-    G = w / (w + 2.0);
-    G4 = G * G * G * G;
-    norm = 1.0 / (1.0 + K * G4);
+    const Coefficients c = coefficients(*rates, i, r);
+    K = c.K;
+    C = c.C;
+    B = c.B;
+    G = c.G;
+    G4 = c.G4;
+    norm = c.norm;
     ++recomputeCount;
   }
   void reset();

@@ -30,3 +30,4 @@ void VoiceCard::setParam(int index, double value) {
     default: break;
   }
 }
+

@@ -66,7 +66,7 @@ void NoteEventFifo::reserve(int n) {
   head = 0;
 }
 
-Vantorel::Vantorel(const iplug::InstanceInfo& info) : Synth(info, makeConfig()) {
+Vantorel::Vantorel(const iplug::InstanceInfo& info) : Synth(info, makeConfig()), span(newSpanBuffers()) {
   samplesPerTick = 0;
   loadConfig();
   lfo.setSampleRate(1000.0);
@@ -88,6 +88,7 @@ Vantorel::~Vantorel() {
 void Vantorel::OnReset() {
   Synth::OnReset();
   noteEvents.reserve(kMidiQueueSize);  // all that the MIDI queue can hand on at one tick
+  touchSpanBuffers();
   const double fs = GetSampleRate();
   if (fs == lastSampleRate) return;
   lastSampleRate = fs;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "adsr.h"
@@ -182,7 +183,29 @@ private:
   // The editor's layout function: the whole panel on a new graphics context.
   void layoutPanel(iplug::igraphics::IGraphics* g);
   void publishLamps();
-  // Renders one segment of n samples into the output buffers at the given position.
+  struct SpanBuffers;
+
+  // Renders one segment of n samples into the output buffers at the given position, span by span
+  // between its note events.
   void renderSegment(double* left, double* right, int n);
   void dispatchNoteEvent(const iplug::IMidiMsg& msg);
+  // The stages of a span of n <= kSpan samples.
+  void renderSpan(double* left, double* right, int n);
+  void mixKeys(int n);
+  void runEnvelopes(int n);
+  void cardInputs(int n);
+  VANTOREL_NARROW void renderSections(double* left, double* right, int n);
+#ifdef VANTOREL_WIDE
+  VANTOREL_WIDE void renderSections(double* left, double* right, int n);
+#endif
+  template <class V>
+  void renderSectionsWith(double* left, double* right, int n);
+
+  struct SpanBuffersDeleter {
+    void operator()(SpanBuffers* b) const;
+  };
+  // Made with the instance, brought into memory at every reset, used on the audio thread.
+  std::unique_ptr<SpanBuffers, SpanBuffersDeleter> span;
+  static SpanBuffers* newSpanBuffers();
+  void touchSpanBuffers();
 };

@@ -1,0 +1,323 @@
+// Rendering of one segment of a control tick. The samples between two note events form spans that are
+// rendered in stages: the keys' feeds and the envelopes over the whole span, then the sections and the
+// effects sample by sample. No state passes from a later stage back to an earlier one within a sample,
+// so every object computes exactly what it computes in a sample-by-sample loop.
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "hotloop.h"
+#include "lanes.h"
+#include "vantorel.h"
+
+namespace {
+// Weights of the higher footages in the key sums.
+constexpr double K1 = 0.5641025641025641;   // 22/39
+constexpr double K2 = 0.2682926829268293;   // 11/41
+constexpr double K3 = 0.14666666666666667;  // 11/75
+}  // namespace
+
+// Per-sample values of one span, stage by stage.
+struct Vantorel::SpanBuffers {
+  // Keys: the key gate's entries and their levels, and one bank's four footages of one key.
+  unsigned char key[256];
+  int present[256];
+  double keyLevel[256][kSpan];
+  double note[2][128][kSpan];  // per bank the notes that the keys' footages sound
+  // The sections' feeds.
+  double sawtooth[6][kSpan], square[6][kSpan];
+  double organFeed[4][kSpan];
+  double string16[kSpan], string8[kSpan];
+  // Envelopes and the smoothed LFO.
+  double lfo[kSpan];
+  double organLevel[kSpan], stringLevel[kSpan], sawtoothLevel[kSpan], squareLevel[kSpan];
+  double cardIn[6][kSpan];
+  double mod[kSpan];  // the cards' cutoff offset
+  // Phaser send P and direct bus D.
+  double pL[kSpan], pR[kSpan], dL[kSpan], dR[kSpan];
+};
+
+Vantorel::SpanBuffers* Vantorel::newSpanBuffers() { return new SpanBuffers; }
+void Vantorel::SpanBuffersDeleter::operator()(SpanBuffers* b) const { delete b; }
+void Vantorel::touchSpanBuffers() { std::memset(static_cast<void*>(span.get()), 0, sizeof(SpanBuffers)); }
+
+void Vantorel::renderSegment(double* left, double* right, int n) {
+  int i = 0;
+  while (i < n) {
+    while (!noteEvents.empty() && noteEvents.front().mOffset == i) {
+      const iplug::IMidiMsg msg = noteEvents.front();
+      noteEvents.pop_front();
+      dispatchNoteEvent(msg);
+    }
+    // Up to the next sample that has an event (a first event at an earlier offset waits for the next
+    // segment, as it would sample by sample).
+    int end = n;
+    if (!noteEvents.empty() && noteEvents.front().mOffset > i && noteEvents.front().mOffset < n)
+      end = noteEvents.front().mOffset;
+    while (i < end) {
+      const int m = std::min(end - i, kSpan);
+      renderSpan(left + i, right + i, m);
+      i += m;
+    }
+  }
+}
+
+void Vantorel::renderSpan(double* left, double* right, int n) {
+  if (active) {
+    mixKeys(n);
+    runEnvelopes(n);
+    if (synthOn) cardInputs(n);
+  }
+  renderSections(left, right, n);
+  osc1.advance(n);
+  osc2.advance(n);
+}
+
+// Sections and effects sample by sample: the effects of a sample run with the sections of the next one,
+// so that the voice cards' long recursion overlaps the effects' work. V: the lanes' vectors.
+template <class V>
+VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, int n) {
+  SpanBuffers& b = *span;
+  const bool sections = active;
+  CardLanes<V> cards(voiceCards);
+  Ensemble::Run<V> strings(ensemble);
+  Phaser::Run sweep(phaser);
+  BBDDelay::Run echo(delay);
+  const bool echoFree = echo.runsFree();
+  for (int j = 0; j <= n; ++j) {
+    if (j < n) {
+      double pL = 0.0, pR = 0.0, dL = 0.0, dR = 0.0;
+      if (sections) {
+        double synth = 0.0;
+        if (synthOn) {
+          synth = cards.sample(b.cardIn, j, b.mod[j]);
+          if (lfoRouting == 2) synth = synth * (1.0 - (b.lfo[j] + 1.0) * modDepth);
+        }
+        double organ = 0.0;
+        if (organOn) {
+          const double o16 = organ16 * organFilters[0].LP6::process(b.organFeed[0][j]);
+          const double o8 = organ8 * organFilters[1].LP6::process(b.organFeed[1][j]);
+          const double o4 = organ4 * organFilters[2].LP6::process(b.organFeed[2][j]);
+          const double o2 = organ2 * organFilters[3].LP6::process(b.organFeed[3][j]);
+          organ = (o16 + o8 + o4 + o2) * b.organLevel[j];
+        }
+        double string = 0.0;
+        if (stringOn) {
+          const double s = b.string16[j] + stringFootages * (b.string8[j] - b.string16[j]);
+          const double e = strings.sample(s);
+          string = stringHP6.LP6::process(s * stringTimbre + 0.5 * e) * b.stringLevel[j];
+        }
+        const double synthL = synth * synthGain[0], synthR = synth * synthGain[1];
+        const double organL = organ * organGain[0], organR = organ * organGain[1];
+        const double stringL = string * stringGain[0], stringR = string * stringGain[1];
+        if (phaserOn) {
+          double& toStringL = phaserString ? pL : dL;
+          double& toStringR = phaserString ? pR : dR;
+          toStringL = stringL;
+          toStringR = stringR;
+          (phaserSynth ? pL : dL) += synthL;
+          (phaserSynth ? pR : dR) += synthR;
+          (phaserOrgan ? pL : dL) += organL;
+          (phaserOrgan ? pR : dR) += organR;
+        } else {
+          dL = organL + (synthL + stringL);
+          dR = organR + (synthR + stringR);
+        }
+      }
+      b.pL[j] = pL;
+      b.pR[j] = pR;
+      b.dL[j] = dL;
+      b.dR[j] = dR;
+    }
+    if (j > 0) {
+      const int k = j - 1;
+      double dL = b.dL[k], dR = b.dR[k];
+      if (phaserOn) {
+        double pL = b.pL[k], pR = b.pR[k];
+        sweep.sample(pL, pR);
+        dL += pL;
+        dR += pR;
+      }
+      if (echoFree) {
+        b.dL[k] = dL;
+        b.dR[k] = dR;
+        continue;
+      }
+      echo.sample(dL, dR);
+      left[k] = outLP6[0].LP6::process(outHP6[0].LP6::process(dL));
+      right[k] = outLP6[1].LP6::process(outHP6[1].LP6::process(dR));
+    }
+  }
+  // Fast delay clocks run free over the whole span after the rest.
+  if (echoFree) {
+    echo.runFree(b.dL, b.dR, n);
+    for (int j = 0; j < n; ++j) {
+      left[j] = outLP6[0].LP6::process(outHP6[0].LP6::process(b.dL[j]));
+      right[j] = outLP6[1].LP6::process(outHP6[1].LP6::process(b.dR[j]));
+    }
+  }
+  cards.finish(sections && synthOn && n > 0);
+  strings.finish();
+  sweep.finish();
+  echo.finish();
+}
+
+VANTOREL_NARROW void Vantorel::renderSections(double* left, double* right, int n) {
+  renderSectionsWith<v2d>(left, right, n);
+}
+#ifdef VANTOREL_WIDE
+VANTOREL_WIDE void Vantorel::renderSections(double* left, double* right, int n) {
+  renderSectionsWith<v4d>(left, right, n);
+}
+#endif
+
+namespace {
+
+const double silence[kSpan] = {};
+
+template <class T>
+VANTOREL_INLINE T load(const double* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+template <class T>
+VANTOREL_INLINE void store(double* p, T v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// Where one key's contribution goes.
+struct Feeds {
+  double* organ[4];
+  double* sawtooth;
+  double* square;
+  double* string16;
+  double* string8;
+};
+
+// Adds one key at level g, its footages x (Osc.1) and y (Osc.2), to the feeds at samples j ... (as many
+// as T holds).
+template <bool Organ, bool Synth, bool String, class T>
+VANTOREL_INLINE void addKey(int j, const double* g, const double* const* x, const double* const* y, const Feeds& to) {
+  const T level = load<T>(g + j);
+  const T x16 = level * load<T>(x[0] + j), x8 = level * load<T>(x[1] + j), x4 = level * load<T>(x[2] + j),
+          x2 = level * load<T>(x[3] + j);
+  const T y16 = level * load<T>(y[0] + j), y8 = level * load<T>(y[1] + j), y4 = level * load<T>(y[2] + j),
+          y2 = level * load<T>(y[3] + j);
+  if (Organ) {
+    store(to.organ[0] + j, load<T>(to.organ[0] + j) + (x16 + y16));
+    store(to.organ[1] + j, load<T>(to.organ[1] + j) + (x8 + y8));
+    store(to.organ[2] + j, load<T>(to.organ[2] + j) + (x4 + y4));
+    store(to.organ[3] + j, load<T>(to.organ[3] + j) + (x2 + y2));
+  }
+  if (Synth) {
+    store(to.sawtooth + j,
+          load<T>(to.sawtooth + j) + ((y16 + K1 * y8 + K2 * y4 + K3 * y2) + x16 + K1 * x8 + K2 * x4 + K3 * x2));
+    store(to.square + j, load<T>(to.square + j) + ((x16 + y16) + K2 * (x8 + y8)));
+  }
+  if (String) {
+    store(to.string8 + j, load<T>(to.string8 + j) + (y8 + K1 * y4 + K2 * y2));
+    store(to.string16 + j, load<T>(to.string16 + j) + (y16 + K1 * y8 + K2 * y4 + K3 * y2));
+  }
+}
+
+template <bool Organ, bool Synth, bool String>
+VANTOREL_INLINE void addKeySpan(int len, const double* g, const double* const* x, const double* const* y,
+                                const Feeds& to) {
+  int j = 0;
+  for (; j + 4 <= len; j += 4) addKey<Organ, Synth, String, v4d>(j, g, x, y, to);
+  for (; j < len; ++j) addKey<Organ, Synth, String, double>(j, g, x, y, to);
+}
+
+}  // namespace
+
+VANTOREL_HOT void Vantorel::mixKeys(int n) {
+  SpanBuffers& b = *span;
+  const int entries = keyGate.run(n, b.key, b.keyLevel, b.present);
+  for (int c = 0; c < 6; ++c) {
+    std::fill(b.sawtooth[c], b.sawtooth[c] + n, 0.0);
+    std::fill(b.square[c], b.square[c] + n, 0.0);
+  }
+  for (double* f : b.organFeed) std::fill(f, f + n, 0.0);
+  std::fill(b.string16, b.string16 + n, 0.0);
+  std::fill(b.string8, b.string8 + n, 0.0);
+
+  // Each note that some key's footage sounds is read once per bank.
+  const OscBank* banks[2] = {&osc1, &osc2};
+  for (int k = 0; k < 2; ++k) {
+    bool read[128] = {};
+    for (int e = 0; e < entries; ++e) {
+      const OscBank::KeyRead& r = banks[k]->keyRead(b.key[e]);
+      for (int f = 0; f < 4; ++f) {
+        const int m = r.note[f];
+        if (m < 0 || read[m]) continue;
+        read[m] = true;
+        banks[k]->readNote(m, n, b.note[k][m]);
+      }
+    }
+  }
+
+  // Key by key in increasing order, so that every sample's sums add the keys in that order.
+  for (int e = 0; e < entries; ++e) {
+    const unsigned char key = b.key[e];
+    const double* x[4];
+    const double* y[4];
+    const OscBank::KeyRead& rx = osc1.keyRead(key);
+    const OscBank::KeyRead& ry = osc2.keyRead(key);
+    for (int f = 0; f < 4; ++f) {
+      x[f] = rx.note[f] < 0 ? silence : b.note[0][rx.note[f]];
+      y[f] = ry.note[f] < 0 ? silence : b.note[1][ry.note[f]];
+    }
+    const Feeds to{{b.organFeed[0], b.organFeed[1], b.organFeed[2], b.organFeed[3]},
+                   b.sawtooth[key % 6], b.square[key % 6], b.string16, b.string8};
+    const int len = b.present[e];
+    const double* g = b.keyLevel[e];
+    switch ((organOn ? 4 : 0) | (synthOn ? 2 : 0) | (stringOn ? 1 : 0)) {
+      case 1: addKeySpan<false, false, true>(len, g, x, y, to); break;
+      case 2: addKeySpan<false, true, false>(len, g, x, y, to); break;
+      case 3: addKeySpan<false, true, true>(len, g, x, y, to); break;
+      case 4: addKeySpan<true, false, false>(len, g, x, y, to); break;
+      case 5: addKeySpan<true, false, true>(len, g, x, y, to); break;
+      case 6: addKeySpan<true, true, false>(len, g, x, y, to); break;
+      case 7: addKeySpan<true, true, true>(len, g, x, y, to); break;
+      default: break;
+    }
+  }
+}
+
+void Vantorel::runEnvelopes(int n) {
+  SpanBuffers& b = *span;
+  // With the Synth section on, the cards advance their envelopes as they render.
+  const bool cards = !synthOn;
+  for (int j = 0; j < n; ++j) {
+    if (lfoSquare) lfoValue = lfoSmoother.LP6::process(lfoValue);
+    b.lfo[j] = lfoValue;
+    organGate.update();
+    stringEnv.update();
+    sawtoothGate.update();
+    squareGate.update();
+    b.organLevel[j] = organGate.level;
+    b.stringLevel[j] = stringEnv.getLevel();
+    b.sawtoothLevel[j] = sawtoothGate.level;
+    b.squareLevel[j] = squareGate.level;
+    if (cards)
+      for (VoiceCard& card : voiceCards) card.update();
+  }
+}
+
+// The inputs of the cards that sound in this span, and the cutoff offset of all cards.
+void Vantorel::cardInputs(int n) {
+  SpanBuffers& b = *span;
+  for (int c = 0; c < 6; ++c) {
+    if (!voiceCards[c].isActive()) continue;
+    double* x = b.cardIn[c];
+    const double* saw = b.sawtooth[c];
+    const double* sq = b.square[c];
+    int j = 0;
+    for (; j + 4 <= n; j += 4)
+      store(x + j, load<v4d>(b.sawtoothLevel + j) * load<v4d>(saw + j) + load<v4d>(b.squareLevel + j) * load<v4d>(sq + j));
+    for (; j < n; ++j) x[j] = b.sawtoothLevel[j] * saw[j] + b.squareLevel[j] * sq[j];
+  }
+  for (int j = 0; j < n; ++j) b.mod[j] = lfoRouting == 1 ? modDepth * b.lfo[j] : 0.0;
+}
+
