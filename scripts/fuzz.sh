@@ -6,7 +6,7 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 out="$top/build-fuzz"
-"$top/scripts/setup.sh" "$top/scripts/packages-fuzz.txt"
+"$top/scripts/setup.sh" "$top/scripts/packages.txt" "$top/scripts/packages-fuzz.txt"
 CXX=clang++ cmake -S "$top" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_FUZZ=ON \
   -DVANTOREL_TESTS=OFF -DVANTOREL_BENCH=OFF >/dev/null
 cmake --build "$out" -j "$(nproc 2>/dev/null || echo 2)" --target fuzz_fxb fuzz_state fuzz_ini fuzz_seeds

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs the Debian packages listed in scripts/packages.txt (or in the list files given) that are missing.
+# Installs the Debian packages listed in the list files given (default: scripts/packages.txt) that are missing.
 # Works on a bare Debian 12 (needs only sh, dpkg and apt-get); uses sudo when not root.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
