@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "pages.h"
+
 const double syncRate[20] = {
     8.0, 6.0,   4.0,       3.0,  2.0,    1.5,       4.0 / 3.0, 1.0,     0.75,       2.0 / 3.0,
     0.5, 0.375, 1.0 / 3.0, 0.25, 0.1875, 1.0 / 6.0, 0.125,     0.09375, 1.0 / 12.0, 0.0625,
@@ -19,7 +21,12 @@ BBDDelay::BBDDelay() {
 
 void BBDDelay::setSampleRate(double fs) {
   setRate(fs);
-  clearDelayLine();  // also brings the lines' pages in now rather than on the audio thread
+  // The lines' pages in now rather than on the audio thread: at once, then emptied.
+  if (N > 0 && bufL && bufR) {
+    prefaultPages(bufL.get(), N * sizeof(double));
+    prefaultPages(bufR.get(), N * sizeof(double));
+  }
+  clearDelayLine();
 }
 
 void BBDDelay::setRate(double fs) {
