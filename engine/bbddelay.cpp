@@ -20,12 +20,15 @@ BBDDelay::BBDDelay() {
 }
 
 void BBDDelay::setSampleRate(double fs) {
+  const double* const before = bufL.get();
   setRate(fs);
-  // The lines' pages in now rather than on the audio thread: at once, then emptied.
-  if (N > 0 && bufL && bufR) {
-    prefaultPages(bufL.get(), N * sizeof(double));
-    prefaultPages(bufR.get(), N * sizeof(double));
-  }
+  // The lines' pages in now rather than on the audio thread. New lines are empty already (calloc) and
+  // need only their pages; kept ones are emptied, and where the system cannot bring pages in at once,
+  // emptying brings them in.
+  const bool fresh = bufL.get() != before;
+  if (N > 0 && bufL && bufR && fresh && prefaultPages(bufL.get(), N * sizeof(double)) &&
+      prefaultPages(bufR.get(), N * sizeof(double)))
+    return;
   clearDelayLine();
 }
 
