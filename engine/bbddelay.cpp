@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "pages.h"
+
 const double syncRate[20] = {
     8.0, 6.0,   4.0,       3.0,  2.0,    1.5,       4.0 / 3.0, 1.0,     0.75,       2.0 / 3.0,
     0.5, 0.375, 1.0 / 3.0, 0.25, 0.1875, 1.0 / 6.0, 0.125,     0.09375, 1.0 / 12.0, 0.0625,
@@ -18,8 +20,16 @@ BBDDelay::BBDDelay() {
 }
 
 void BBDDelay::setSampleRate(double fs) {
+  const double* const before = bufL.get();
   setRate(fs);
-  clearDelayLine();  // also brings the lines' pages in now rather than on the audio thread
+  // The lines' pages in now rather than on the audio thread. New lines are empty already (calloc) and
+  // need only their pages; kept ones are emptied, and where the system cannot bring pages in at once,
+  // emptying brings them in.
+  const bool fresh = bufL.get() != before;
+  if (N > 0 && bufL && bufR && fresh && prefaultPages(bufL.get(), N * sizeof(double)) &&
+      prefaultPages(bufR.get(), N * sizeof(double)))
+    return;
+  clearDelayLine();
 }
 
 void BBDDelay::setRate(double fs) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "pages.h"
 #include "pitch.h"
 #include "ratecache.h"
 #include "squarewave.h"
@@ -23,7 +24,9 @@ void silenceKeys(OscBank::RateTables& t) {
 // The tables of a bank that has not been given a sample rate yet: silence.
 const OscBank::RateTables& silentRates() {
   static const OscBank::RateTables* const t = [] {
-    auto* fresh = new OscBank::RateTables{};
+    void* raw = ::operator new(sizeof(OscBank::RateTables));
+    prefaultPages(raw, sizeof(OscBank::RateTables));  // every page is written below
+    auto* fresh = new (raw) OscBank::RateTables{};
     silenceKeys(*fresh);
     return fresh;
   }();

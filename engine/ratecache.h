@@ -6,6 +6,8 @@
 #include <memory>
 #include <mutex>
 
+#include "pages.h"
+
 // One immutable table set per sample rate in use, shared by every object of the process that runs at that
 // rate and freed when the last of them lets go of it. Called on the set-up thread, never on the audio
 // thread; instances at other rates never see their tables change.
@@ -25,6 +27,7 @@ std::shared_ptr<const Tables> acquireRateTables(double fs, void (*build)(Tables&
     if (auto held = it->second.lock()) return held;
   }
   auto* fresh = new Tables;
+  prefaultPages(fresh, sizeof(Tables));  // the build writes every page
   build(*fresh, fs);
   std::shared_ptr<const Tables> shared(fresh);
   cache[key] = shared;

@@ -4,8 +4,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 namespace iplug {
@@ -54,10 +54,17 @@ void SharedMusicPath(WDL_String& path) {
   const std::string home = HomeFolder();
   if (home.empty()) return;
   std::string music = home + "/Music";
-  std::ifstream dirs(home + "/.config/user-dirs.dirs");
-  for (std::string line; std::getline(dirs, line);) {
-    const std::string dir = MusicDirOf(line, home);
-    if (!dir.empty()) music = dir;
+  // C streams: the first C++ file stream of a process sets up its locale, a good part of a start.
+  if (FILE* dirs = std::fopen((home + "/.config/user-dirs.dirs").c_str(), "re")) {
+    char* buf = nullptr;
+    size_t capacity = 0;
+    for (ssize_t n; (n = getline(&buf, &capacity, dirs)) >= 0;) {
+      if (n > 0 && buf[n - 1] == '\n') --n;
+      const std::string dir = MusicDirOf(std::string(buf, static_cast<size_t>(n)), home);
+      if (!dir.empty()) music = dir;
+    }
+    std::free(buf);
+    std::fclose(dirs);
   }
   while (music.size() > 1 && music.back() == '/') music.pop_back();
   path.Set(music.c_str());

@@ -89,6 +89,7 @@ tresult PLUGIN_API IPlugVST3::terminate() {
   if (mActive) setActive(false);
   StopTimer();
   mInitialized = false;
+  mMidiParamValues.clear();
   return EditControllerEx1::terminate();
 }
 

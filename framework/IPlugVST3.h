@@ -91,6 +91,8 @@ public:
 
   // --- IEditController ---
   tresult PLUGIN_API setComponentState(Steinberg::IBStream* state) override;
+  // The container's parameters, then the hidden MIDI parameters (described when asked, not stored).
+  int32 PLUGIN_API getParameterCount() override;
   // The SDK's version throws on an index out of range; this one refuses it.
   tresult PLUGIN_API getParameterInfo(int32 paramIndex, Steinberg::Vst::ParameterInfo& info) override;
   tresult PLUGIN_API getParamStringByValue(ParamID tag, ParamValue valueNormalized,
@@ -167,6 +169,7 @@ private:
   void SetSilenceFlags(Steinberg::Vst::ProcessData& data, int nFrames);
   void QueueOutputParamChange(ParamID id, double normalizedValue);
   bool IsMidiParam(ParamID id, int& channel, int& controller) const;
+  static void MidiParamInfo(int channel, int controller, Steinberg::Vst::ParameterInfo& info);
 
   // Bus layout from the configuration's channel I/O text.
   int mNumInChans = 0;
@@ -191,6 +194,10 @@ private:
   Steinberg::Vst::IParameterChanges* mOutParamChanges = nullptr;
   Steinberg::Vst::IEventList* mOutEvents = nullptr;
   int mSpanStart = 0;
+
+  // The values of the hidden MIDI parameters, channel by channel (empty while not initialised). Some two
+  // thousand of them: kept out of the SDK's container, whose parameter objects cost an instance's start.
+  std::vector<double> mMidiParamValues;
 
   // The UI timer on the host's run loop, when the host context offers one.
   Steinberg::Linux::IRunLoop* mRunLoop = nullptr;

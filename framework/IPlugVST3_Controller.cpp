@@ -15,6 +15,11 @@ using namespace Steinberg::Vst;
 
 namespace iplug {
 
+namespace {
+// The pitch wheel's centre, 8192 of 0 ... 16383.
+constexpr double kPitchWheelCentre = 8192.0 / 16383.0;
+}  // namespace
+
 void IPlugVST3::BuildParameters() {
   parameters.removeAll();
   for (int i = 0; i < NParams(); ++i) {
@@ -61,26 +66,28 @@ void IPlugVST3::BuildParameters() {
     parameters.addParameter(info);
   }
 
+  mMidiParamValues.clear();
   if (GetConfig().plugDoesMidiIn) {
-    for (int ch = 0; ch < kNumMidiChannels; ++ch) {
-      for (int cc = 0; cc < kNumMidiControllers; ++cc) {
-        ParameterInfo info{};
-        info.id = kMidiParamBase + static_cast<ParamID>(ch * 256 + cc);
-        char title[32];
-        if (cc == kAfterTouch) std::snprintf(title, sizeof title, "MIDI Ch%d Pressure", ch + 1);
-        else if (cc == kPitchBend) std::snprintf(title, sizeof title, "MIDI Ch%d Pitch Bend", ch + 1);
-        else if (cc == kCtrlProgramChange) std::snprintf(title, sizeof title, "MIDI Ch%d Program", ch + 1);
-        else std::snprintf(title, sizeof title, "MIDI Ch%d CC %d", ch + 1, cc);
-        ToString128(title, info.title);
-        ToString128(title, info.shortTitle);
-        info.stepCount = 0;
-        info.defaultNormalizedValue = cc == kPitchBend ? 8192.0 / 16383.0 : 0.0;
-        info.unitId = kRootUnitId;
-        info.flags = ParameterInfo::kIsHidden | ParameterInfo::kIsReadOnly;
-        parameters.addParameter(info);
-      }
-    }
+    mMidiParamValues.assign(kNumMidiChannels * kNumMidiControllers, 0.0);
+    for (int ch = 0; ch < kNumMidiChannels; ++ch)
+      mMidiParamValues[ch * kNumMidiControllers + kPitchBend] = kPitchWheelCentre;
   }
+}
+
+void IPlugVST3::MidiParamInfo(int channel, int controller, ParameterInfo& info) {
+  info = ParameterInfo{};
+  info.id = kMidiParamBase + static_cast<ParamID>(channel * 256 + controller);
+  char title[32];
+  if (controller == kAfterTouch) std::snprintf(title, sizeof title, "MIDI Ch%d Pressure", channel + 1);
+  else if (controller == kPitchBend) std::snprintf(title, sizeof title, "MIDI Ch%d Pitch Bend", channel + 1);
+  else if (controller == kCtrlProgramChange) std::snprintf(title, sizeof title, "MIDI Ch%d Program", channel + 1);
+  else std::snprintf(title, sizeof title, "MIDI Ch%d CC %d", channel + 1, controller);
+  ToString128(title, info.title);
+  ToString128(title, info.shortTitle);
+  info.stepCount = 0;
+  info.defaultNormalizedValue = controller == kPitchBend ? kPitchWheelCentre : 0.0;
+  info.unitId = kRootUnitId;
+  info.flags = ParameterInfo::kIsHidden | ParameterInfo::kIsReadOnly;
 }
 
 bool IPlugVST3::IsMidiParam(ParamID id, int& channel, int& controller) const {
@@ -91,9 +98,17 @@ bool IPlugVST3::IsMidiParam(ParamID id, int& channel, int& controller) const {
   return channel < kNumMidiChannels && controller < kNumMidiControllers;
 }
 
+int32 PLUGIN_API IPlugVST3::getParameterCount() {
+  return parameters.getParameterCount() + static_cast<int32>(mMidiParamValues.size());
+}
+
 tresult PLUGIN_API IPlugVST3::getParameterInfo(int32 paramIndex, ParameterInfo& info) {
-  if (paramIndex < 0 || paramIndex >= parameters.getParameterCount()) return kInvalidArgument;
-  return EditControllerEx1::getParameterInfo(paramIndex, info);
+  if (paramIndex < 0 || paramIndex >= getParameterCount()) return kInvalidArgument;
+  const int32 stored = parameters.getParameterCount();
+  if (paramIndex < stored) return EditControllerEx1::getParameterInfo(paramIndex, info);
+  const int midi = paramIndex - stored;
+  MidiParamInfo(midi / kNumMidiControllers, midi % kNumMidiControllers, info);
+  return kResultTrue;
 }
 
 tresult PLUGIN_API IPlugVST3::getParamStringByValue(ParamID tag, ParamValue valueNormalized, String128 string) {
@@ -179,6 +194,9 @@ ParamValue PLUGIN_API IPlugVST3::getParamNormalized(ParamID tag) {
   if (tag < static_cast<ParamID>(NParams())) return GetParam(static_cast<int>(tag))->GetNormalized();
   if (tag == kBypassParam) return GetBypassed() ? 1.0 : 0.0;
   if (tag == kPresetParam) return GetProgramNormalized();
+  int channel = 0, controller = 0;
+  if (IsMidiParam(tag, channel, controller) && !mMidiParamValues.empty())
+    return mMidiParamValues[channel * kNumMidiControllers + controller];
   return EditControllerEx1::getParamNormalized(tag);
 }
 
@@ -194,7 +212,8 @@ tresult PLUGIN_API IPlugVST3::setParamNormalized(ParamID tag, ParamValue value) 
   } else if (tag == kPresetParam) {
     result = SetProgramFromHost(v) ? kResultTrue : kResultFalse;
   } else if (IsMidiParam(tag, channel, controller)) {
-    result = EditControllerEx1::setParamNormalized(tag, v);
+    if (mMidiParamValues.empty()) result = kResultFalse;
+    else mMidiParamValues[channel * kNumMidiControllers + controller] = v;
   } else {
     result = kResultFalse;
   }

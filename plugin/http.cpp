@@ -1,6 +1,11 @@
 // The online version check: one HTTPS GET on the maker's server for the number of the newest release,
 // compared with this one, and the answer in message boxes of the open editor.
+//
+// The transfer library is loaded at the first check, not with the module: it brings some thirty libraries
+// of its own that a host would otherwise load with every start of the instrument. Without it the check
+// ends in its error box.
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cctype>
@@ -39,26 +44,54 @@ size_t collect(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
+// The functions of the transfer library that the check calls; all null when the library is missing.
+struct Transfer {
+  decltype(&curl_easy_init) init = nullptr;
+  decltype(&curl_easy_setopt) setopt = nullptr;
+  decltype(&curl_easy_perform) perform = nullptr;
+  decltype(&curl_easy_getinfo) getinfo = nullptr;
+  decltype(&curl_easy_cleanup) cleanup = nullptr;
+  bool loaded() const { return init && setopt && perform && getinfo && cleanup; }
+};
+
+// Loaded once for the process, on the first check, and never unloaded.
+const Transfer& transfer() {
+  static const Transfer api = [] {
+    Transfer t;
+    void* lib = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return t;
+    t.init = reinterpret_cast<decltype(t.init)>(dlsym(lib, "curl_easy_init"));
+    t.setopt = reinterpret_cast<decltype(t.setopt)>(dlsym(lib, "curl_easy_setopt"));
+    t.perform = reinterpret_cast<decltype(t.perform)>(dlsym(lib, "curl_easy_perform"));
+    t.getinfo = reinterpret_cast<decltype(t.getinfo)>(dlsym(lib, "curl_easy_getinfo"));
+    t.cleanup = reinterpret_cast<decltype(t.cleanup)>(dlsym(lib, "curl_easy_cleanup"));
+    return t;
+  }();
+  return api;
+}
+
 Answer fetch(const MakerSite& site) {
   Answer answer;
-  CURL* curl = curl_easy_init();
+  const Transfer& api = transfer();
+  if (!api.loaded()) return answer;
+  CURL* curl = api.init();
   if (!curl) return answer;
   const std::string url = std::string(site.versionHost) + kVersionPath + "?" + kVersionQuery;
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https,http");
-  curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-  curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // inside a host's process: no signals for time-outs
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, site.connectTimeoutMs);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, std::max(1L, (site.readTimeoutMs + 999) / 1000));
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, site.connectTimeoutMs + site.readTimeoutMs);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer.text);
-  answer.failed = curl_easy_perform(curl) != CURLE_OK;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
-  curl_easy_cleanup(curl);
+  api.setopt(curl, CURLOPT_URL, url.c_str());
+  api.setopt(curl, CURLOPT_PROTOCOLS_STR, "https,http");
+  api.setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+  api.setopt(curl, CURLOPT_HTTPGET, 1L);
+  api.setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+  api.setopt(curl, CURLOPT_NOSIGNAL, 1L);  // inside a host's process: no signals for time-outs
+  api.setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, site.connectTimeoutMs);
+  api.setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  api.setopt(curl, CURLOPT_LOW_SPEED_TIME, std::max(1L, (site.readTimeoutMs + 999) / 1000));
+  api.setopt(curl, CURLOPT_TIMEOUT_MS, site.connectTimeoutMs + site.readTimeoutMs);
+  api.setopt(curl, CURLOPT_WRITEFUNCTION, collect);
+  api.setopt(curl, CURLOPT_WRITEDATA, &answer.text);
+  answer.failed = api.perform(curl) != CURLE_OK;
+  api.getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
+  api.cleanup(curl);
   return answer;
 }
 

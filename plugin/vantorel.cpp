@@ -67,8 +67,7 @@ void NoteEventFifo::reserve(int n) {
 }
 
 Vantorel::Vantorel(const iplug::InstanceInfo& info) : Synth(info, makeConfig()), span(newSpanBuffers()) {
-  samplesPerTick = 0;
-  loadConfig();
+  samplesPerTick = 0;  // the configuration was read by Synth's constructor
   lfo.setSampleRate(1000.0);
   initParameters();
   delayVibeSpeedDefault = GetParam(63)->GetDefault();

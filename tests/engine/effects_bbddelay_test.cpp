@@ -69,6 +69,31 @@ TEST(EffectsDelay, LineLengths) {
   }
 }
 
+// A new rate, or the same one again, starts with empty lines: no echo of what was played before (only
+// the filters' last breath), where a delay left running goes on echoing.
+TEST(EffectsDelay, SettingTheRateEmptiesTheLines) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> uniform(-0.5, 0.5);
+  std::vector<double> noise(24000);
+  for (double& x : noise) x = uniform(rng);
+  auto played = [&](int i) { return noise[i]; };
+  auto silence = [](int) { return 0.0; };
+  for (const double next : {48000.0, 96000.0}) {
+    BBDDelay d, kept;
+    for (BBDDelay* x : {&d, &kept}) {
+      setUp(*x, 48000.0);
+      x->feedback = 0.5;
+      run(*x, 48000.0, 0.5, 120.0, 24000, played);
+    }
+    setUp(d, next);
+    d.feedback = 0.5;
+    const int n = static_cast<int>(1.3 * next);
+    const double echoes = energy(run(kept, 48000.0, 0.5, 120.0, 62400, silence).left, 0, 62400);
+    EXPECT_GT(echoes, 1.0);
+    EXPECT_LT(energy(run(d, next, 0.5, 120.0, n, silence).left, 0, n), 1e-3 * echoes) << next;
+  }
+}
+
 TEST(EffectsDelay, FreeAndSyncTimes) {
   expectEcho(48000.0, false, false, 0.5, 120.0, 337.5);
   expectEcho(48000.0, false, true, 0.5, 120.0, 675.0);

@@ -328,9 +328,25 @@ TEST(VST3Binding, MidiMapping) {
   for (int32 i = 0; i < plug->getParameterCount(); ++i) {
     plug->getParameterInfo(i, info);
     ids.push_back(info.id);
+    // Each described as the controller its ID carries, with its value starting at the default.
+    if (info.id == iplug::IPlugVST3::kMidiParamBase + 2 * 256 + kPitchBend) {
+      EXPECT_EQ(ToAscii(info.title), "MIDI Ch3 Pitch Bend");
+      EXPECT_DOUBLE_EQ(info.defaultNormalizedValue, 8192.0 / 16383.0);
+    }
+    if (info.id == iplug::IPlugVST3::kMidiParamBase + 15 * 256 + 7) {
+      EXPECT_EQ(ToAscii(info.title), "MIDI Ch16 CC 7");
+    }
+    if (info.id >= iplug::IPlugVST3::kMidiParamBase) {
+      EXPECT_EQ(plug->getParamNormalized(info.id), info.defaultNormalizedValue);
+    }
   }
   std::sort(ids.begin(), ids.end());
   EXPECT_TRUE(std::includes(ids.begin(), ids.end(), seen.begin(), seen.end()));
+  // A value the host sets is the one it reads back, for that parameter only.
+  const ParamID wheel = iplug::IPlugVST3::kMidiParamBase + 256 + kPitchBend;
+  EXPECT_EQ(plug->setParamNormalized(wheel, 0.25), kResultTrue);
+  EXPECT_EQ(plug->getParamNormalized(wheel), 0.25);
+  EXPECT_EQ(plug->getParamNormalized(wheel + 256), 8192.0 / 16383.0);
   EXPECT_EQ(plug->getMidiControllerAssignment(1, 0, 1, id), kResultFalse);
   EXPECT_EQ(plug->getMidiControllerAssignment(0, 16, 1, id), kResultFalse);
   EXPECT_EQ(plug->getMidiControllerAssignment(0, -1, 1, id), kResultFalse);
