@@ -31,9 +31,9 @@ struct Vantorel::SpanBuffers {
   // Envelopes and the smoothed LFO.
   double lfo[kSpan];
   double organLevel[kSpan], stringLevel[kSpan], sawtoothLevel[kSpan], squareLevel[kSpan];
-  double cardIn[6][kSpan];
-  double mod[kSpan];  // the cards' cutoff offset
-  // Phaser send P and direct bus D.
+  double cardIn[kSpan][8];  // per sample the inputs of the cards' lanes
+  // Organ and String sections, phaser send P and direct bus D.
+  double organ[kSpan], string[kSpan];
   double pL[kSpan], pR[kSpan], dL[kSpan], dR[kSpan];
 };
 
@@ -66,48 +66,60 @@ void Vantorel::renderSpan(double* left, double* right, int n) {
   if (active) {
     mixKeys(n);
     runEnvelopes(n);
-    if (synthOn) cardInputs(n);
   }
   renderSections(left, right, n);
   osc1.advance(n);
   osc2.advance(n);
 }
 
-// Sections and effects sample by sample: the effects of a sample run with the sections of the next one,
-// so that the voice cards' long recursion overlaps the effects' work. V: the lanes' vectors.
+// The sections and effects of a span. The Organ and String sections depend only on the keys' feeds and
+// run over the whole span first; the voice cards and the phaser go sample by sample, the phaser one
+// sample behind so that the cards' long recursion overlaps its work; then the delay and the output
+// filters over the span. V: the lanes' vectors.
 template <class V>
 VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, int n) {
   SpanBuffers& b = *span;
-  const bool sections = active;
+  if (active && organOn) {
+    for (int j = 0; j < n; ++j) {
+      const double o16 = organ16 * organFilters[0].LP6::process(b.organFeed[0][j]);
+      const double o8 = organ8 * organFilters[1].LP6::process(b.organFeed[1][j]);
+      const double o4 = organ4 * organFilters[2].LP6::process(b.organFeed[2][j]);
+      const double o2 = organ2 * organFilters[3].LP6::process(b.organFeed[3][j]);
+      b.organ[j] = (o16 + o8 + o4 + o2) * b.organLevel[j];
+    }
+  }
+  if (active && stringOn) {
+    double s[kSpan], e[kSpan];
+    for (int j = 0; j < n; ++j) s[j] = b.string16[j] + stringFootages * (b.string8[j] - b.string16[j]);
+    Ensemble::Run<V> strings(ensemble);
+    strings.run(s, e, n);
+    strings.finish();
+    for (int j = 0; j < n; ++j) b.string[j] = stringHP6.LP6::process(s[j] * stringTimbre + 0.5 * e[j]) * b.stringLevel[j];
+  }
+
   CardLanes<V> cards(voiceCards);
-  Ensemble::Run<V> strings(ensemble);
+  const bool synth = active && synthOn;
+  if (synth) {
+    // The cards' inputs lane by lane, sample by sample.
+    for (int c = 0; c < 6; ++c) {
+      const int l = cards.lane(c);
+      if (l < 0) continue;
+      for (int j = 0; j < n; ++j) b.cardIn[j][l] = b.sawtoothLevel[j] * b.sawtooth[c][j] + b.squareLevel[j] * b.square[c][j];
+    }
+  }
   Phaser::Run sweep(phaser);
-  BBDDelay::Run echo(delay);
-  const bool echoFree = echo.runsFree();
   for (int j = 0; j <= n; ++j) {
     if (j < n) {
       double pL = 0.0, pR = 0.0, dL = 0.0, dR = 0.0;
-      if (sections) {
-        double synth = 0.0;
-        if (synthOn) {
-          synth = cards.sample(b.cardIn, j, b.mod[j]);
-          if (lfoRouting == 2) synth = synth * (1.0 - (b.lfo[j] + 1.0) * modDepth);
+      if (active) {
+        double synthOut = 0.0;
+        if (synth) {
+          synthOut = cards.sample(b.cardIn[j], lfoRouting == 1 ? modDepth * b.lfo[j] : 0.0);
+          if (lfoRouting == 2) synthOut = synthOut * (1.0 - (b.lfo[j] + 1.0) * modDepth);
         }
-        double organ = 0.0;
-        if (organOn) {
-          const double o16 = organ16 * organFilters[0].LP6::process(b.organFeed[0][j]);
-          const double o8 = organ8 * organFilters[1].LP6::process(b.organFeed[1][j]);
-          const double o4 = organ4 * organFilters[2].LP6::process(b.organFeed[2][j]);
-          const double o2 = organ2 * organFilters[3].LP6::process(b.organFeed[3][j]);
-          organ = (o16 + o8 + o4 + o2) * b.organLevel[j];
-        }
-        double string = 0.0;
-        if (stringOn) {
-          const double s = b.string16[j] + stringFootages * (b.string8[j] - b.string16[j]);
-          const double e = strings.sample(s);
-          string = stringHP6.LP6::process(s * stringTimbre + 0.5 * e) * b.stringLevel[j];
-        }
-        const double synthL = synth * synthGain[0], synthR = synth * synthGain[1];
+        const double organ = organOn ? b.organ[j] : 0.0;
+        const double string = stringOn ? b.string[j] : 0.0;
+        const double synthL = synthOut * synthGain[0], synthR = synthOut * synthGain[1];
         const double organL = organ * organGain[0], organR = organ * organGain[1];
         const double stringL = string * stringGain[0], stringR = string * stringGain[1];
         if (phaserOn) {
@@ -129,37 +141,24 @@ VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, i
       b.dL[j] = dL;
       b.dR[j] = dR;
     }
-    if (j > 0) {
+    if (j > 0 && phaserOn) {
       const int k = j - 1;
-      double dL = b.dL[k], dR = b.dR[k];
-      if (phaserOn) {
-        double pL = b.pL[k], pR = b.pR[k];
-        sweep.sample(pL, pR);
-        dL += pL;
-        dR += pR;
-      }
-      if (echoFree) {
-        b.dL[k] = dL;
-        b.dR[k] = dR;
-        continue;
-      }
-      echo.sample(dL, dR);
-      left[k] = outLP6[0].LP6::process(outHP6[0].LP6::process(dL));
-      right[k] = outLP6[1].LP6::process(outHP6[1].LP6::process(dR));
+      double pL = b.pL[k], pR = b.pR[k];
+      sweep.sample(pL, pR);
+      b.dL[k] += pL;
+      b.dR[k] += pR;
     }
   }
-  // Fast delay clocks run free over the whole span after the rest.
-  if (echoFree) {
-    echo.runFree(b.dL, b.dR, n);
-    for (int j = 0; j < n; ++j) {
-      left[j] = outLP6[0].LP6::process(outHP6[0].LP6::process(b.dL[j]));
-      right[j] = outLP6[1].LP6::process(outHP6[1].LP6::process(b.dR[j]));
-    }
-  }
-  cards.finish(sections && synthOn && n > 0);
-  strings.finish();
+  cards.finish(synth && n > 0);
   sweep.finish();
+
+  BBDDelay::Run echo(delay);
+  echo.run(b.dL, b.dR, n);
   echo.finish();
+  for (int j = 0; j < n; ++j) {
+    left[j] = outLP6[0].LP6::process(outHP6[0].LP6::process(b.dL[j]));
+    right[j] = outLP6[1].LP6::process(outHP6[1].LP6::process(b.dR[j]));
+  }
 }
 
 VANTOREL_NARROW void Vantorel::renderSections(double* left, double* right, int n) {
@@ -234,17 +233,22 @@ VANTOREL_INLINE void addKeySpan(int len, const double* g, const double* const* x
 VANTOREL_HOT void Vantorel::mixKeys(int n) {
   SpanBuffers& b = *span;
   const int entries = keyGate.run(n, b.key, b.keyLevel, b.present);
-  for (int c = 0; c < 6; ++c) {
-    std::fill(b.sawtooth[c], b.sawtooth[c] + n, 0.0);
-    std::fill(b.square[c], b.square[c] + n, 0.0);
+  if (synthOn) {
+    for (int c = 0; c < 6; ++c) {
+      std::fill(b.sawtooth[c], b.sawtooth[c] + n, 0.0);
+      std::fill(b.square[c], b.square[c] + n, 0.0);
+    }
   }
-  for (double* f : b.organFeed) std::fill(f, f + n, 0.0);
-  std::fill(b.string16, b.string16 + n, 0.0);
-  std::fill(b.string8, b.string8 + n, 0.0);
+  if (organOn)
+    for (double* f : b.organFeed) std::fill(f, f + n, 0.0);
+  if (stringOn) {
+    std::fill(b.string16, b.string16 + n, 0.0);
+    std::fill(b.string8, b.string8 + n, 0.0);
+  }
 
-  // Each note that some key's footage sounds is read once per bank.
+  // Each note that some key's footage sounds is read once per bank (the String section reads Osc.2 only).
   const OscBank* banks[2] = {&osc1, &osc2};
-  for (int k = 0; k < 2; ++k) {
+  for (int k = synthOn || organOn ? 0 : 1; k < 2; ++k) {
     bool read[128] = {};
     for (int e = 0; e < entries; ++e) {
       const OscBank::KeyRead& r = banks[k]->keyRead(b.key[e]);
@@ -303,21 +307,5 @@ void Vantorel::runEnvelopes(int n) {
     if (cards)
       for (VoiceCard& card : voiceCards) card.update();
   }
-}
-
-// The inputs of the cards that sound in this span, and the cutoff offset of all cards.
-void Vantorel::cardInputs(int n) {
-  SpanBuffers& b = *span;
-  for (int c = 0; c < 6; ++c) {
-    if (!voiceCards[c].isActive()) continue;
-    double* x = b.cardIn[c];
-    const double* saw = b.sawtooth[c];
-    const double* sq = b.square[c];
-    int j = 0;
-    for (; j + 4 <= n; j += 4)
-      store(x + j, load<v4d>(b.sawtoothLevel + j) * load<v4d>(saw + j) + load<v4d>(b.squareLevel + j) * load<v4d>(sq + j));
-    for (; j < n; ++j) x[j] = b.sawtoothLevel[j] * saw[j] + b.squareLevel[j] * sq[j];
-  }
-  for (int j = 0; j < n; ++j) b.mod[j] = lfoRouting == 1 ? modDepth * b.lfo[j] : 0.0;
 }
 
