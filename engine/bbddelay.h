@@ -78,6 +78,9 @@ public:
       lanes.ready();
     }
 
+    // Whether the clocks are fast enough (several ticks per sample) to run free over a whole span.
+    bool runsFree() const { return mode != kOff && lanes.rounds >= kFreeRounds; }
+
     // n samples in place (n <= kSpan). Clocks that tick several times per sample run free through the
     // span; slower ones keep to the samples together.
     VANTOREL_INLINE void run(double* left, double* right, int n) {

@@ -32,8 +32,8 @@ struct Vantorel::SpanBuffers {
   double lfo[kSpan];
   double organLevel[kSpan], stringLevel[kSpan], sawtoothLevel[kSpan], squareLevel[kSpan];
   double cardIn[kSpan][8];  // per sample the inputs of the cards' lanes
-  // Organ and String sections, phaser send P and direct bus D.
-  double organ[kSpan], string[kSpan];
+  // String section, phaser send P and direct bus D.
+  double string[kSpan];
   double pL[kSpan], pR[kSpan], dL[kSpan], dR[kSpan];
 };
 
@@ -72,22 +72,14 @@ void Vantorel::renderSpan(double* left, double* right, int n) {
   osc2.advance(n);
 }
 
-// The sections and effects of a span. The Organ and String sections depend only on the keys' feeds and
-// run over the whole span first; the voice cards and the phaser go sample by sample, the phaser one
-// sample behind so that the cards' long recursion overlaps its work; then the delay and the output
-// filters over the span. V: the lanes' vectors.
+// The sections and effects of a span. The String section depends only on the keys' feeds and runs over
+// the whole span first. The voice cards and the Organ section go sample by sample with the effects one
+// sample behind, so that the cards' long recursion overlaps the effects' short ones; delay clocks fast
+// enough to run free do so over the span afterwards, followed by the output filters. V: the lanes'
+// vectors.
 template <class V>
 VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, int n) {
   SpanBuffers& b = *span;
-  if (active && organOn) {
-    for (int j = 0; j < n; ++j) {
-      const double o16 = organ16 * organFilters[0].LP6::process(b.organFeed[0][j]);
-      const double o8 = organ8 * organFilters[1].LP6::process(b.organFeed[1][j]);
-      const double o4 = organ4 * organFilters[2].LP6::process(b.organFeed[2][j]);
-      const double o2 = organ2 * organFilters[3].LP6::process(b.organFeed[3][j]);
-      b.organ[j] = (o16 + o8 + o4 + o2) * b.organLevel[j];
-    }
-  }
   if (active && stringOn) {
     double s[kSpan], e[kSpan];
     for (int j = 0; j < n; ++j) s[j] = b.string16[j] + stringFootages * (b.string8[j] - b.string16[j]);
@@ -108,6 +100,10 @@ VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, i
     }
   }
   Phaser::Run sweep(phaser);
+  BBDDelay::Run echo(delay);
+  // Slow delay clocks and the output filters go with the cards, one sample behind; fast clocks run free
+  // over the span after them.
+  const bool echoFree = echo.runsFree();
   for (int j = 0; j <= n; ++j) {
     if (j < n) {
       double pL = 0.0, pR = 0.0, dL = 0.0, dR = 0.0;
@@ -117,7 +113,14 @@ VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, i
           synthOut = cards.sample(b.cardIn[j], lfoRouting == 1 ? modDepth * b.lfo[j] : 0.0);
           if (lfoRouting == 2) synthOut = synthOut * (1.0 - (b.lfo[j] + 1.0) * modDepth);
         }
-        const double organ = organOn ? b.organ[j] : 0.0;
+        double organ = 0.0;
+        if (organOn) {
+          const double o16 = organ16 * organFilters[0].LP6::process(b.organFeed[0][j]);
+          const double o8 = organ8 * organFilters[1].LP6::process(b.organFeed[1][j]);
+          const double o4 = organ4 * organFilters[2].LP6::process(b.organFeed[2][j]);
+          const double o2 = organ2 * organFilters[3].LP6::process(b.organFeed[3][j]);
+          organ = (o16 + o8 + o4 + o2) * b.organLevel[j];
+        }
         const double string = stringOn ? b.string[j] : 0.0;
         const double synthL = synthOut * synthGain[0], synthR = synthOut * synthGain[1];
         const double organL = organ * organGain[0], organR = organ * organGain[1];
@@ -141,24 +144,35 @@ VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, i
       b.dL[j] = dL;
       b.dR[j] = dR;
     }
-    if (j > 0 && phaserOn) {
+    if (j > 0) {
       const int k = j - 1;
-      double pL = b.pL[k], pR = b.pR[k];
-      sweep.sample(pL, pR);
-      b.dL[k] += pL;
-      b.dR[k] += pR;
+      double dL = b.dL[k], dR = b.dR[k];
+      if (phaserOn) {
+        double pL = b.pL[k], pR = b.pR[k];
+        sweep.sample(pL, pR);
+        dL += pL;
+        dR += pR;
+      }
+      if (echoFree) {
+        b.dL[k] = dL;
+        b.dR[k] = dR;
+        continue;
+      }
+      echo.sample(dL, dR);
+      left[k] = outLP6[0].LP6::process(outHP6[0].LP6::process(dL));
+      right[k] = outLP6[1].LP6::process(outHP6[1].LP6::process(dR));
     }
   }
   cards.finish(synth && n > 0);
   sweep.finish();
-
-  BBDDelay::Run echo(delay);
-  echo.run(b.dL, b.dR, n);
-  echo.finish();
-  for (int j = 0; j < n; ++j) {
-    left[j] = outLP6[0].LP6::process(outHP6[0].LP6::process(b.dL[j]));
-    right[j] = outLP6[1].LP6::process(outHP6[1].LP6::process(b.dR[j]));
+  if (echoFree) {
+    echo.run(b.dL, b.dR, n);
+    for (int j = 0; j < n; ++j) {
+      left[j] = outLP6[0].LP6::process(outHP6[0].LP6::process(b.dL[j]));
+      right[j] = outLP6[1].LP6::process(outHP6[1].LP6::process(b.dR[j]));
+    }
   }
+  echo.finish();
 }
 
 VANTOREL_NARROW void Vantorel::renderSections(double* left, double* right, int n) {
