@@ -97,13 +97,13 @@ VANTOREL_INLINE void runCardLanes(benchmark::State& state) {
     cards[k].setParam(26, 0.5);
     if (k < state.range(0)) cards[k].gateOn();
   }
-  double in[6][kSpan];
-  for (int k = 0; k < 6; ++k)
-    for (int j = 0; j < kSpan; ++j) in[k][j] = (j & 8) ? 0.25 : -0.25;
+  double in[kSpan][CardLanes<V>::kLanes];
+  for (int j = 0; j < kSpan; ++j)
+    for (double& x : in[j]) x = (j & 8) ? 0.25 : -0.25;
   for (auto _ : state) {
     CardLanes<V> lanes(cards);
     double sum = 0.0;
-    for (int j = 0; j < 48; ++j) sum += lanes.sample(in, j, 0.0);
+    for (int j = 0; j < 48; ++j) sum += lanes.sample(in[j], 0.0);
     lanes.finish(true);
     benchmark::DoNotOptimize(sum);
   }

@@ -132,10 +132,6 @@ void BBDDelay::cleanUp() {
 
 VANTOREL_HOT void BBDDelay::processSpan(double* left, double* right, int n) {
   Run run(*this);
-  if (run.runsFree()) {
-    for (int j = 0; j < n; j += kSpan) run.runFree(left + j, right + j, std::min(kSpan, n - j));
-  } else {
-    for (int j = 0; j < n; ++j) run.sample(left[j], right[j]);
-  }
+  for (int j = 0; j < n; j += kSpan) run.run(left + j, right + j, std::min(kSpan, n - j));
   run.finish();
 }

@@ -81,16 +81,28 @@ public:
     // Whether the clocks are fast enough (several ticks per sample) to run free over a whole span.
     bool runsFree() const { return mode != kOff && lanes.rounds >= kFreeRounds; }
 
-    // n samples in place (n <= kSpan) with the clocks running free.
-    VANTOREL_INLINE void runFree(double* left, double* right, int n) {
+    // n samples in place (n <= kSpan). Clocks that tick several times per sample run free through the
+    // span; slower ones keep to the samples together.
+    VANTOREL_INLINE void run(double* left, double* right, int n) {
+      if (mode == kOff) return;
       v2d in[kSpan], y[kSpan];
       for (int j = 0; j < n; ++j) in[j] = v2d{left[j], right[j]};
       const v2d f = fb;
+      auto straight = [f](v2d v, v2d r) { return v + f * clamp3(r); };
+      auto crossed = [f](v2d v, v2d r) { return v + f * clamp3(v2d{r[1], r[0]}); };
+      const bool free = lanes.rounds >= kFreeRounds;
+      if (mode == kPingPong) {
+        if (free)
+          lanes.runFree(in, y, n, recip, crossed);
+        else
+          lanes.template run<false>(in, y, n, recip, crossed);
+      } else {
+        if (free)
+          lanes.runFree(in, y, n, recip, straight);
+        else
+          lanes.template run<false>(in, y, n, recip, straight);
+      }
       const int l = mode == kPingPong ? 1 : 0;
-      if (mode == kPingPong)
-        lanes.runFree(in, y, n, recip, [f](v2d v, v2d r) { return v + f * clamp3(v2d{r[1], r[0]}); });
-      else
-        lanes.runFree(in, y, n, recip, [f](v2d v, v2d r) { return v + f * clamp3(r); });
       for (int j = 0; j < n; ++j) {
         left[j] = d.dry * left[j] + d.wet * y[j][l];
         right[j] = d.dry * right[j] + d.wet * y[j][1 - l];

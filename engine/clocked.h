@@ -135,27 +135,18 @@ struct ClockedLanes {
   // every lane's output history read at 1 - phase * recip.
   template <bool SameCell, class CellOf>
   VANTOREL_INLINE V sample(V x, V recip, CellOf cellOf) {
-    h0 = h1;
-    h1 = h2;
-    h2 = h3;
-    h3 = input.step(x);
-    const CubicOf<V> cur(h0, h1, h2, h3);
-    // A lane ticks at most ticks() times in a sample. All but the last two of those rounds are nearly
-    // always rounds of every lane; the last two are rounds of some lanes, masked without a branch, so
-    // that how many ticks a lane takes does not steer the program.
-    int k = rounds;
-    for (; k > 2; --k) {
-      const Mask m = (phase < 1.0) & live;
-      if (laneMask(m) == all)
-        tick<SameCell, false>(cur, m, cellOf);
-      else
-        tick<SameCell, true>(cur, m, cellOf);
-    }
-    for (; k > 0; --k) tick<SameCell, true>(cur, (phase < 1.0) & live, cellOf);
-    for (Mask m = (phase < 1.0) & live; laneMask(m); m = (phase < 1.0) & live) [[unlikely]]
-      tick<SameCell, true>(cur, m, cellOf);
-    phase = phase - 1.0;
-    return CubicOf<V>(o0, o1, o2, o3).at(1.0 - phase * recip);
+    Hot t = hot();
+    const V y = sample<SameCell>(t, x, recip, cellOf);
+    keep(t);
+    return y;
+  }
+
+  // sample() for n samples (n <= kSpan): out[j] for in[j].
+  template <bool SameCell, class CellOf>
+  VANTOREL_INLINE void run(const V* in, V* out, int n, V recip, CellOf cellOf) {
+    Hot t = hot();
+    for (int j = 0; j < n; ++j) out[j] = sample<SameCell>(t, in[j], recip, cellOf);
+    keep(t);
   }
 
   // n samples at once (n <= kSpan), for clocks that tick many times per sample. The input filters take
@@ -211,9 +202,10 @@ struct ClockedLanes {
       double* buf;
       int length, pos, rd;
     } saved[kLanes] = {};
+    Hot t = hot();
     auto save = [&](int l, const V& ph) {
       settle();
-      saved[l] = {output.state(l), {o0[l], o1[l], o2[l], o3[l]}, ph[l], buf[l], lengths[l], pos[l], rd[l]};
+      saved[l] = {t.output.state(l), {t.o0[l], t.o1[l], t.o2[l], t.o3[l]}, ph[l], buf[l], lengths[l], pos[l], rd[l]};
     };
     auto rest = [&](int l, V& ph, V& st) {
       for (double& c : idle[l]) c = 0.0;
@@ -244,7 +236,7 @@ struct ClockedLanes {
           if (!(over & (1 << l))) continue;
           const int j = sample[l];
           ph[l] = ph[l] - 1.0;
-          out[j][l] = CubicOf<double>(o0[l], o1[l], o2[l], o3[l]).at(1.0 - ph[l] * recip[l]);
+          out[j][l] = CubicOf<double>(t.o0[l], t.o1[l], t.o2[l], t.o3[l]).at(1.0 - ph[l] * recip[l]);
           if (++sample[l] == n) {
             save(l, ph);
             rest(l, ph, st);
@@ -270,11 +262,11 @@ struct ClockedLanes {
         V x{};
 #pragma GCC unroll 4
         for (int l = 0; l < kLanes; ++l) x[l] = rb[l][k];
-        const V y = output.step(x);
-        o0 = o1;
-        o1 = o2;
-        o2 = o3;
-        o3 = y;
+        const V y = t.output.step(x);
+        t.o0 = t.o1;
+        t.o1 = t.o2;
+        t.o2 = t.o3;
+        t.o3 = y;
         const V cell = cellOf(v, y);
 #pragma GCC unroll 4
         for (int l = 0; l < kLanes; ++l) wb[l][k] = cell[l];
@@ -282,6 +274,7 @@ struct ClockedLanes {
       } while (!laneMask((ph >= 1.0) & live));
     }
     // Every lane's state as it was when the lane got through.
+    keep(t);
 #pragma GCC unroll 4
     for (int l = 0; l < kLanes; ++l) {
       if (!(all & (1 << l))) continue;
@@ -311,10 +304,51 @@ struct ClockedLanes {
   int rounds = 1;  // the most rounds of ticks in a sample
 
  private:
+  // What samples change, held in locals while they run: the cells written could otherwise be these
+  // members as far as the compiler knows.
+  struct Hot {
+    V phase, step;
+    V h0, h1, h2, h3;
+    V o0, o1, o2, o3;
+    BiquadLanes<V> input, output;
+  };
+  VANTOREL_INLINE Hot hot() const { return {phase, step, h0, h1, h2, h3, o0, o1, o2, o3, input, output}; }
+  VANTOREL_INLINE void keep(const Hot& t) {
+    phase = t.phase;
+    h0 = t.h0, h1 = t.h1, h2 = t.h2, h3 = t.h3;
+    o0 = t.o0, o1 = t.o1, o2 = t.o2, o3 = t.o3;
+    input = t.input;
+    output = t.output;
+  }
+
+  template <bool SameCell, class CellOf>
+  VANTOREL_INLINE V sample(Hot& t, V x, V recip, CellOf cellOf) {
+    t.h0 = t.h1;
+    t.h1 = t.h2;
+    t.h2 = t.h3;
+    t.h3 = t.input.step(x);
+    const CubicOf<V> cur(t.h0, t.h1, t.h2, t.h3);
+    // A lane ticks at most `rounds` times in a sample. All rounds but the last are nearly always rounds
+    // of every lane; the last is a round of some lanes, masked without a branch, so that how many ticks
+    // a lane takes does not steer the program.
+    for (int k = rounds; k > 1; --k) {
+      const Mask m = (t.phase < 1.0) & live;
+      if (laneMask(m) == all)
+        tick<SameCell, false>(t, cur, m, cellOf);
+      else
+        tick<SameCell, true>(t, cur, m, cellOf);
+    }
+    tick<SameCell, true>(t, cur, (t.phase < 1.0) & live, cellOf);
+    for (Mask m = (t.phase < 1.0) & live; laneMask(m); m = (t.phase < 1.0) & live) [[unlikely]]
+      tick<SameCell, true>(t, cur, m, cellOf);
+    t.phase = t.phase - 1.0;
+    return CubicOf<V>(t.o0, t.o1, t.o2, t.o3).at(1.0 - t.phase * recip);
+  }
+
   // One tick of the lanes in m, or of all lanes if not Masked (unused ones on their spare cell).
   template <bool SameCell, bool Masked, class CellOf>
-  VANTOREL_INLINE void tick(const CubicOf<V>& cur, Mask m, CellOf cellOf) {
-    const V v = cur.at(phase);
+  VANTOREL_INLINE void tick(Hot& t, const CubicOf<V>& cur, Mask m, CellOf cellOf) {
+    const V v = cur.at(t.phase);
     V x{};
     double* w[kLanes];
 #pragma GCC unroll 4
@@ -331,21 +365,21 @@ struct ClockedLanes {
     }
     V y;
     if (Masked) {
-      y = output.step(x, m);
-      o0 = m ? o1 : o0;
-      o1 = m ? o2 : o1;
-      o2 = m ? o3 : o2;
-      o3 = m ? y : o3;
+      y = t.output.step(x, m);
+      t.o0 = m ? t.o1 : t.o0;
+      t.o1 = m ? t.o2 : t.o1;
+      t.o2 = m ? t.o3 : t.o2;
+      t.o3 = m ? y : t.o3;
     } else {
-      y = output.step(x);
-      o0 = o1;
-      o1 = o2;
-      o2 = o3;
-      o3 = y;
+      y = t.output.step(x);
+      t.o0 = t.o1;
+      t.o1 = t.o2;
+      t.o2 = t.o3;
+      t.o3 = y;
     }
     const V cell = cellOf(v, y);
 #pragma GCC unroll 4
     for (int l = 0; l < kLanes; ++l) *w[l] = cell[l];
-    phase = Masked ? (m ? phase + step : phase) : phase + step;
+    t.phase = Masked ? (m ? t.phase + t.step : t.phase) : t.phase + t.step;
   }
 };

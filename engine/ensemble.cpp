@@ -75,7 +75,7 @@ namespace {
 template <class V>
 VANTOREL_INLINE void runSpan(Ensemble& e, const double* x, double* out, int n) {
   Ensemble::Run<V> run(e);
-  for (int j = 0; j < n; ++j) out[j] = run.sample(x[j]);
+  for (int j = 0; j < n; j += kSpan) run.run(x + j, out + j, std::min(kSpan, n - j));
   run.finish();
 }
 }  // namespace

@@ -74,6 +74,25 @@ public:
       return 0.0 + y[0] + y[1] + y[2];
     }
 
+    // n input samples (n <= kSpan): out[j] for x[j].
+    VANTOREL_INLINE void run(const double* x, double* out, int n) {
+      if (e.N <= 0) {
+        for (int j = 0; j < n; ++j) out[j] = 0.0;
+        return;
+      }
+      V in[kSpan], y[kGroups][kSpan];
+      for (int j = 0; j < n; ++j)
+#pragma GCC unroll 4
+        for (int i = 0; i < kWidth; ++i) in[j][i] = x[j];
+#pragma GCC unroll 2
+      for (int g = 0; g < kGroups; ++g) lanes[g].template run<true>(in, y[g], n, recip[g], [](V v, V) { return v; });
+      for (int j = 0; j < n; ++j) {
+        double sum = 0.0;
+        for (int k = 0; k < 3; ++k) sum += y[k / kWidth][j][k % kWidth];
+        out[j] = sum;
+      }
+    }
+
     VANTOREL_INLINE void finish() {
       if (e.N <= 0) return;
       for (int k = 0; k < 3; ++k) {

@@ -1,5 +1,6 @@
 #include "gates.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -51,13 +52,22 @@ void KeyGate::stop(unsigned char key) {
 
 int KeyGate::run(int n, unsigned char* key, double (*level)[kSpan], int* present) {
   const int entered = count;
+  int moving[256];
+  int moves = 0;
   for (int e = 0; e < entered; ++e) {
     key[e] = entries[e].key;
     present[e] = n;
+    // A held key at full level, and a released key held by pin 7, keep their level: step() leaves it.
+    const Entry& x = entries[e];
+    if ((x.gate && x.level >= 1.0) || (!x.gate && x.level > 0.0 && pin7))
+      std::fill(level[e], level[e] + n, x.level);
+    else
+      moving[moves++] = e;
   }
-  // Sample by sample over all entries (the entries' steps are independent of each other).
+  // The others sample by sample (their steps are independent of each other).
   for (int j = 0; j < n; ++j) {
-    for (int e = 0; e < entered; ++e) {
+    for (int i = 0; i < moves; ++i) {
+      const int e = moving[i];
       if (present[e] <= j) continue;
       if (step(entries[e]))
         level[e][j] = entries[e].level;

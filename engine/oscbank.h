@@ -85,6 +85,7 @@ public:
       ph += 8 * inc;
     }
     const double* wave = r.wave;
+#pragma GCC unroll 8
     for (int j = 0; j < n; ++j) out[j] = wave[index[j]];
   }
 

@@ -69,6 +69,7 @@ public:
         card[count++] = c;
       }
     }
+    this->count = count;
     used = (count + kWidth - 1) / kWidth;
     for (int w = 0; w < kVectors; ++w) {
       for (int i = 0; i < kWidth; ++i) {
@@ -89,17 +90,24 @@ public:
     }
   }
 
-  // Sample j: in[c][j] is card c's input, mod the cutoff offset of all cards. Returns the cards' outputs
-  // (0 where silent) added in card order to 0.
-  VANTOREL_INLINE double sample(const double (*in)[kSpan], int j, double mod) {
-    double out[kLanes] = {};
-    if (used > 0) run<0>(in, j, mod, out);
-    if (used > 1) run<1>(in, j, mod, out);
+  static constexpr int kWidth = sizeof(V) / sizeof(double);
+  static constexpr int kVectors = (6 + kWidth - 1) / kWidth;
+  static constexpr int kLanes = kWidth * kVectors;
+
+  // The lane of card c, -1 if it does not take part.
+  int lane(int c) const { return slot[c]; }
+
+  // One sample: in[l] is the input of the card in lane l, mod the cutoff offset of all cards. Returns the
+  // cards' outputs (0 where silent) added in card order to 0. (A silent card adds +0, which changes no
+  // sum of this kind: one that starts at +0 is never -0.)
+  VANTOREL_INLINE double sample(const double* in, double mod) {
+    double out[kLanes];
+    if (used > 0) run<0>(in, mod, out);
+    if (used > 1) run<1>(in, mod, out);
     if constexpr (kVectors > 2)
-      if (used > 2) run<2>(in, j, mod, out);
+      if (used > 2) run<2>(in, mod, out);
     double sum = 0.0;
-#pragma GCC unroll 6
-    for (int c = 0; c < 6; ++c) sum += slot[c] >= 0 ? out[slot[c]] : 0.0;
+    for (int l = 0; l < count; ++l) sum += out[l];
     return sum;
   }
 
@@ -121,9 +129,6 @@ public:
   }
 
 private:
-  static constexpr int kWidth = sizeof(V) / sizeof(double);
-  static constexpr int kVectors = (6 + kWidth - 1) / kWidth;
-  static constexpr int kLanes = kWidth * kVectors;
   static constexpr int kAll = (1 << kWidth) - 1;
   using Mask = decltype(V{} < 0.0);
   typedef int Int __attribute__((vector_size(kWidth * sizeof(int))));
@@ -158,9 +163,12 @@ private:
   // Vector w at sample j: envelope step (ADSR::update), then the filter (VCF::process) of the lanes
   // still active; their outputs go to out, silent lanes give 0.
   template <int w>
-  VANTOREL_INLINE void run(const double (*in)[kSpan], int j, double mod, double* out) {
+  VANTOREL_INLINE void run(const double* in, double mod, double* out) {
     const Mask stepping = state[w] != 0.0;
-    if (!laneMask(stepping)) return;
+    if (!laneMask(stepping)) {
+      std::memset(out + kWidth * w, 0, sizeof(V));
+      return;
+    }
     level[w] = stepping ? level[w] + (target[w] - level[w]) * coefficient[w] : level[w];
     const Mask attackEnds = (state[w] == 1.0) & (level[w] >= 1.0);
     const Mask stageEnds = (state[w] >= 2.0) & (level[w] <= 0.0);
@@ -181,12 +189,8 @@ private:
     }
     const Mask on = state[w] != 0.0;
     const V e = level[w];
-    V x{};
-#pragma GCC unroll 4
-    for (int k = 0; k < kWidth; ++k) {
-      const int c = card[kWidth * w + k];
-      x[k] = c >= 0 ? in[c][j] : 0.0;
-    }
+    V x;
+    std::memcpy(&x, in + kWidth * w, sizeof x);
     const V cv = amount[w] * e + cutoff[w] + mod;
     V i{};
     if (!roundLanes(cv * 17281.0, i)) [[unlikely]]
@@ -234,6 +238,7 @@ private:
   VoiceCard (&cards)[6];
   int slot[6];       // each card's lane, -1 if it does not take part
   int card[kLanes];  // each lane's card, -1 if none
+  int count;         // cards taking part
   int used;          // vectors in use
   // Filters and envelopes, lane by lane.
   V G[kVectors], B[kVectors], K[kVectors], C[kVectors], G4[kVectors], norm[kVectors], index[kVectors],

@@ -193,7 +193,6 @@ private:
   void renderSpan(double* left, double* right, int n);
   void mixKeys(int n);
   void runEnvelopes(int n);
-  void cardInputs(int n);
   VANTOREL_NARROW void renderSections(double* left, double* right, int n);
 #ifdef VANTOREL_WIDE
   VANTOREL_WIDE void renderSections(double* left, double* right, int n);

@@ -31,9 +31,9 @@ struct Vantorel::SpanBuffers {
   // Envelopes and the smoothed LFO.
   double lfo[kSpan];
   double organLevel[kSpan], stringLevel[kSpan], sawtoothLevel[kSpan], squareLevel[kSpan];
-  double cardIn[6][kSpan];
-  double mod[kSpan];  // the cards' cutoff offset
-  // Phaser send P and direct bus D.
+  double cardIn[kSpan][8];  // per sample the inputs of the cards' lanes
+  // String section, phaser send P and direct bus D.
+  double string[kSpan];
   double pL[kSpan], pR[kSpan], dL[kSpan], dR[kSpan];
 };
 
@@ -66,32 +66,52 @@ void Vantorel::renderSpan(double* left, double* right, int n) {
   if (active) {
     mixKeys(n);
     runEnvelopes(n);
-    if (synthOn) cardInputs(n);
   }
   renderSections(left, right, n);
   osc1.advance(n);
   osc2.advance(n);
 }
 
-// Sections and effects sample by sample: the effects of a sample run with the sections of the next one,
-// so that the voice cards' long recursion overlaps the effects' work. V: the lanes' vectors.
+// The sections and effects of a span. The String section depends only on the keys' feeds and runs over
+// the whole span first. The voice cards and the Organ section go sample by sample with the effects one
+// sample behind, so that the cards' long recursion overlaps the effects' short ones; delay clocks fast
+// enough to run free do so over the span afterwards, followed by the output filters. V: the lanes'
+// vectors.
 template <class V>
 VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, int n) {
   SpanBuffers& b = *span;
-  const bool sections = active;
+  if (active && stringOn) {
+    double s[kSpan], e[kSpan];
+    for (int j = 0; j < n; ++j) s[j] = b.string16[j] + stringFootages * (b.string8[j] - b.string16[j]);
+    Ensemble::Run<V> strings(ensemble);
+    strings.run(s, e, n);
+    strings.finish();
+    for (int j = 0; j < n; ++j) b.string[j] = stringHP6.LP6::process(s[j] * stringTimbre + 0.5 * e[j]) * b.stringLevel[j];
+  }
+
   CardLanes<V> cards(voiceCards);
-  Ensemble::Run<V> strings(ensemble);
+  const bool synth = active && synthOn;
+  if (synth) {
+    // The cards' inputs lane by lane, sample by sample.
+    for (int c = 0; c < 6; ++c) {
+      const int l = cards.lane(c);
+      if (l < 0) continue;
+      for (int j = 0; j < n; ++j) b.cardIn[j][l] = b.sawtoothLevel[j] * b.sawtooth[c][j] + b.squareLevel[j] * b.square[c][j];
+    }
+  }
   Phaser::Run sweep(phaser);
   BBDDelay::Run echo(delay);
+  // Slow delay clocks and the output filters go with the cards, one sample behind; fast clocks run free
+  // over the span after them.
   const bool echoFree = echo.runsFree();
   for (int j = 0; j <= n; ++j) {
     if (j < n) {
       double pL = 0.0, pR = 0.0, dL = 0.0, dR = 0.0;
-      if (sections) {
-        double synth = 0.0;
-        if (synthOn) {
-          synth = cards.sample(b.cardIn, j, b.mod[j]);
-          if (lfoRouting == 2) synth = synth * (1.0 - (b.lfo[j] + 1.0) * modDepth);
+      if (active) {
+        double synthOut = 0.0;
+        if (synth) {
+          synthOut = cards.sample(b.cardIn[j], lfoRouting == 1 ? modDepth * b.lfo[j] : 0.0);
+          if (lfoRouting == 2) synthOut = synthOut * (1.0 - (b.lfo[j] + 1.0) * modDepth);
         }
         double organ = 0.0;
         if (organOn) {
@@ -101,13 +121,8 @@ VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, i
           const double o2 = organ2 * organFilters[3].LP6::process(b.organFeed[3][j]);
           organ = (o16 + o8 + o4 + o2) * b.organLevel[j];
         }
-        double string = 0.0;
-        if (stringOn) {
-          const double s = b.string16[j] + stringFootages * (b.string8[j] - b.string16[j]);
-          const double e = strings.sample(s);
-          string = stringHP6.LP6::process(s * stringTimbre + 0.5 * e) * b.stringLevel[j];
-        }
-        const double synthL = synth * synthGain[0], synthR = synth * synthGain[1];
+        const double string = stringOn ? b.string[j] : 0.0;
+        const double synthL = synthOut * synthGain[0], synthR = synthOut * synthGain[1];
         const double organL = organ * organGain[0], organR = organ * organGain[1];
         const double stringL = string * stringGain[0], stringR = string * stringGain[1];
         if (phaserOn) {
@@ -148,17 +163,15 @@ VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, i
       right[k] = outLP6[1].LP6::process(outHP6[1].LP6::process(dR));
     }
   }
-  // Fast delay clocks run free over the whole span after the rest.
+  cards.finish(synth && n > 0);
+  sweep.finish();
   if (echoFree) {
-    echo.runFree(b.dL, b.dR, n);
+    echo.run(b.dL, b.dR, n);
     for (int j = 0; j < n; ++j) {
       left[j] = outLP6[0].LP6::process(outHP6[0].LP6::process(b.dL[j]));
       right[j] = outLP6[1].LP6::process(outHP6[1].LP6::process(b.dR[j]));
     }
   }
-  cards.finish(sections && synthOn && n > 0);
-  strings.finish();
-  sweep.finish();
   echo.finish();
 }
 
@@ -234,17 +247,22 @@ VANTOREL_INLINE void addKeySpan(int len, const double* g, const double* const* x
 VANTOREL_HOT void Vantorel::mixKeys(int n) {
   SpanBuffers& b = *span;
   const int entries = keyGate.run(n, b.key, b.keyLevel, b.present);
-  for (int c = 0; c < 6; ++c) {
-    std::fill(b.sawtooth[c], b.sawtooth[c] + n, 0.0);
-    std::fill(b.square[c], b.square[c] + n, 0.0);
+  if (synthOn) {
+    for (int c = 0; c < 6; ++c) {
+      std::fill(b.sawtooth[c], b.sawtooth[c] + n, 0.0);
+      std::fill(b.square[c], b.square[c] + n, 0.0);
+    }
   }
-  for (double* f : b.organFeed) std::fill(f, f + n, 0.0);
-  std::fill(b.string16, b.string16 + n, 0.0);
-  std::fill(b.string8, b.string8 + n, 0.0);
+  if (organOn)
+    for (double* f : b.organFeed) std::fill(f, f + n, 0.0);
+  if (stringOn) {
+    std::fill(b.string16, b.string16 + n, 0.0);
+    std::fill(b.string8, b.string8 + n, 0.0);
+  }
 
-  // Each note that some key's footage sounds is read once per bank.
+  // Each note that some key's footage sounds is read once per bank (the String section reads Osc.2 only).
   const OscBank* banks[2] = {&osc1, &osc2};
-  for (int k = 0; k < 2; ++k) {
+  for (int k = synthOn || organOn ? 0 : 1; k < 2; ++k) {
     bool read[128] = {};
     for (int e = 0; e < entries; ++e) {
       const OscBank::KeyRead& r = banks[k]->keyRead(b.key[e]);
@@ -303,21 +321,5 @@ void Vantorel::runEnvelopes(int n) {
     if (cards)
       for (VoiceCard& card : voiceCards) card.update();
   }
-}
-
-// The inputs of the cards that sound in this span, and the cutoff offset of all cards.
-void Vantorel::cardInputs(int n) {
-  SpanBuffers& b = *span;
-  for (int c = 0; c < 6; ++c) {
-    if (!voiceCards[c].isActive()) continue;
-    double* x = b.cardIn[c];
-    const double* saw = b.sawtooth[c];
-    const double* sq = b.square[c];
-    int j = 0;
-    for (; j + 4 <= n; j += 4)
-      store(x + j, load<v4d>(b.sawtoothLevel + j) * load<v4d>(saw + j) + load<v4d>(b.squareLevel + j) * load<v4d>(sq + j));
-    for (; j < n; ++j) x[j] = b.sawtoothLevel[j] * saw[j] + b.squareLevel[j] * sq[j];
-  }
-  for (int j = 0; j < n; ++j) b.mod[j] = lfoRouting == 1 ? modDepth * b.lfo[j] : 0.0;
 }
 

@@ -7,7 +7,7 @@ section, the phaser sends, the delay's modes, glide and the LFO routings, render
 rate (8000 ... 192000 Hz, the usual ones often) and host block size (1 ... 4096) into 64-bit float WAV
 files. The sample data of the two files must be byte for byte the same.
 
-usage: compare-renders.py [-n COUNT] [--seed N] [--keep DIR] OLD_RENDER NEW_RENDER
+usage: compare-renders.py [-n COUNT] [--seed N] [--keep DIR] [--timeout SECONDS] OLD_RENDER NEW_RENDER
 Exit status: 0 when every scenario matches, 1 when one differs or a render fails, 2 for bad arguments.
 """
 import argparse
@@ -143,6 +143,7 @@ def main():
     ap.add_argument("-n", "--count", type=int, default=200)
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--keep", help="keep the scenarios' files in this folder")
+    ap.add_argument("--timeout", type=int, default=300, help="seconds a render may take (default 300)")
     args = ap.parse_args()
 
     work = args.keep or tempfile.mkdtemp(prefix="vantorel-compare-")
@@ -174,8 +175,13 @@ def main():
         data = {}
         for which in ("old", "new"):
             out = os.path.join(work, "s%03d-%s.wav" % (n, which))
-            run = subprocess.run([getattr(args, which)] + common + ["-o", out, midi], env=envs[which],
-                                 capture_output=True, text=True)
+            try:
+                run = subprocess.run([getattr(args, which)] + common + ["-o", out, midi], env=envs[which],
+                                     capture_output=True, text=True, timeout=args.timeout)
+            except subprocess.TimeoutExpired:
+                print("scenario %d: %s render did not end within %d s" % (n, which, args.timeout))
+                data = None
+                break
             if run.returncode != 0:
                 print("scenario %d: %s render failed: %s" % (n, which, run.stderr.strip()))
                 data = None
