@@ -303,23 +303,45 @@ VANTOREL_HOT void Vantorel::mixKeys(int n) {
   }
 }
 
-void Vantorel::runEnvelopes(int n) {
-  SpanBuffers& b = *span;
-  // With the Synth section on, the cards advance their envelopes as they render.
-  const bool cards = !synthOn;
-  for (int j = 0; j < n; ++j) {
-    if (lfoSquare) lfoValue = lfoSmoother.LP6::process(lfoValue);
-    b.lfo[j] = lfoValue;
-    organGate.update();
-    stringEnv.update();
-    sawtoothGate.update();
-    squareGate.update();
-    b.organLevel[j] = organGate.level;
-    b.stringLevel[j] = stringEnv.getLevel();
-    b.sawtoothLevel[j] = sawtoothGate.level;
-    b.squareLevel[j] = squareGate.level;
-    if (cards)
-      for (VoiceCard& card : voiceCards) card.update();
+namespace {
+
+// Runs an envelope over n samples, its level after each update into out. Its update depends on nothing
+// but its own fields, which nothing else changes within a span, so an update that leaves them as they
+// were does so for the rest of the span: the level is only repeated then.
+template <class E, class Level>
+VANTOREL_INLINE void runEnvelope(E& env, Level level, double* out, int n) {
+  if (n <= 0) return;
+  unsigned char before[sizeof(E)];
+  std::memcpy(before, static_cast<const void*>(&env), sizeof(E));
+  env.update();
+  out[0] = level(env);
+  if (std::memcmp(before, static_cast<const void*>(&env), sizeof(E)) == 0) {
+    std::fill(out + 1, out + n, out[0]);
+    return;
+  }
+  for (int j = 1; j < n; ++j) {
+    env.update();
+    out[j] = level(env);
   }
 }
 
+}  // namespace
+
+void Vantorel::runEnvelopes(int n) {
+  SpanBuffers& b = *span;
+  // Each envelope on its own: none depends on another.
+  if (lfoSquare) {
+    for (int j = 0; j < n; ++j) b.lfo[j] = lfoValue = lfoSmoother.LP6::process(lfoValue);
+  } else {
+    std::fill(b.lfo, b.lfo + n, lfoValue);
+  }
+  const auto gateLevel = [](const GateAR& g) { return g.level; };
+  runEnvelope(organGate, gateLevel, b.organLevel, n);
+  runEnvelope(stringEnv, [](const ADSR& a) { return a.getLevel(); }, b.stringLevel, n);
+  runEnvelope(sawtoothGate, gateLevel, b.sawtoothLevel, n);
+  runEnvelope(squareGate, gateLevel, b.squareLevel, n);
+  // With the Synth section on, the cards advance their envelopes as they render.
+  if (!synthOn)
+    for (int j = 0; j < n; ++j)
+      for (VoiceCard& card : voiceCards) card.update();
+}
