@@ -77,6 +77,7 @@ public:
         G[w][i] = B[w][i] = K[w][i] = C[w][i] = G4[w][i] = norm[w][i] = index[w][i] = r[w][i] = d[w][i] = 0.0;
         s1[w][i] = s2[w][i] = s3[w][i] = s4[w][i] = cutoff[w][i] = amount[w][i] = recomputed[w][i] = 0.0;
         level[w][i] = target[w][i] = coefficient[w][i] = state[w][i] = 0.0;
+        lastCv[w][i] = __builtin_nan("");  // equal to no control value
         if (c < 0) continue;
         const VCF& f = cards[c].vcf;
         G[w][i] = f.G, B[w][i] = f.B, K[w][i] = f.K, C[w][i] = f.C, G4[w][i] = f.G4, norm[w][i] = f.norm;
@@ -192,12 +193,20 @@ private:
     V x;
     std::memcpy(&x, in + kWidth * w, sizeof x);
     const V cv = amount[w] * e + cutoff[w] + mod;
+    // Coefficients are cached against the index, lane by lane. After every sample the index of each
+    // active lane is its control value's, so the same control values (as a held envelope gives) need
+    // no new look.
+    const bool held = laneMask(cv == lastCv[w]) == kAll;
+    lastCv[w] = cv;
     V i{};
-    if (!roundLanes(cv * 17281.0, i)) [[unlikely]]
+    int changed = 0;
+    if (!held) {
+      if (!roundLanes(cv * 17281.0, i)) [[unlikely]]
 #pragma GCC unroll 4
-      for (int k = 0; k < kWidth; ++k) i[k] = VCF::roundHalfAway(cv[k] * 17281.0);
-    // Coefficients are cached against the index, lane by lane.
-    if (const int changed = laneMask(on & ~(i == index[w]))) [[unlikely]] {
+        for (int k = 0; k < kWidth; ++k) i[k] = VCF::roundHalfAway(cv[k] * 17281.0);
+      changed = laneMask(on & ~(i == index[w]));
+    }
+    if (changed) [[unlikely]] {
 #pragma GCC unroll 4
       for (int k = 0; k < kWidth; ++k) {
         if (!(changed & (1 << k))) continue;
@@ -244,5 +253,5 @@ private:
   V G[kVectors], B[kVectors], K[kVectors], C[kVectors], G4[kVectors], norm[kVectors], index[kVectors],
       r[kVectors], s1[kVectors], s2[kVectors], s3[kVectors], s4[kVectors], d[kVectors], cutoff[kVectors],
       amount[kVectors], recomputed[kVectors], level[kVectors], target[kVectors], coefficient[kVectors],
-      state[kVectors];
+      state[kVectors], lastCv[kVectors];
 };
