@@ -165,28 +165,34 @@ private:
   // still active; their outputs go to out, silent lanes give 0.
   template <int w>
   VANTOREL_INLINE void run(const double* in, double mod, double* out) {
-    const Mask stepping = state[w] != 0.0;
-    if (!laneMask(stepping)) {
-      std::memset(out + kWidth * w, 0, sizeof(V));
-      return;
-    }
-    level[w] = stepping ? level[w] + (target[w] - level[w]) * coefficient[w] : level[w];
-    const Mask attackEnds = (state[w] == 1.0) & (level[w] >= 1.0);
-    const Mask stageEnds = (state[w] >= 2.0) & (level[w] <= 0.0);
-    if (const int ends = laneMask(stepping & (attackEnds | stageEnds))) [[unlikely]] {
+    if (!steady[w]) {
+      const Mask stepping = state[w] != 0.0;
+      if (!laneMask(stepping)) {
+        std::memset(out + kWidth * w, 0, sizeof(V));
+        return;
+      }
+      const V before = level[w];
+      level[w] = stepping ? level[w] + (target[w] - level[w]) * coefficient[w] : level[w];
+      const Mask attackEnds = (state[w] == 1.0) & (level[w] >= 1.0);
+      const Mask stageEnds = (state[w] >= 2.0) & (level[w] <= 0.0);
+      const int ends = laneMask(stepping & (attackEnds | stageEnds));
+      if (ends) [[unlikely]] {
 #pragma GCC unroll 4
-      for (int k = 0; k < kWidth; ++k) {
-        if (!(ends & (1 << k))) continue;
-        if (state[w][k] == 1.0) {
-          ADSR& a = cards[card[kWidth * w + k]].env;
-          a.level = level[w][k];
-          a.endAttack();
-          level[w][k] = a.level, target[w][k] = a.target, coefficient[w][k] = a.coefficient, state[w][k] = a.state;
-        } else {
-          level[w][k] = 0.0;
-          state[w][k] = 0.0;
+        for (int k = 0; k < kWidth; ++k) {
+          if (!(ends & (1 << k))) continue;
+          if (state[w][k] == 1.0) {
+            ADSR& a = cards[card[kWidth * w + k]].env;
+            a.level = level[w][k];
+            a.endAttack();
+            level[w][k] = a.level, target[w][k] = a.target, coefficient[w][k] = a.coefficient, state[w][k] = a.state;
+          } else {
+            level[w][k] = 0.0;
+            state[w][k] = 0.0;
+          }
         }
       }
+      // An update that leaves every envelope as it was leaves them so for the rest of the span.
+      steady[w] = !ends && laneMask(reinterpret_cast<Mask>(level[w]) == reinterpret_cast<Mask>(before)) == kAll;
     }
     const Mask on = state[w] != 0.0;
     const V e = level[w];
@@ -249,6 +255,7 @@ private:
   int card[kLanes];  // each lane's card, -1 if none
   int count;         // cards taking part
   int used;          // vectors in use
+  bool steady[kVectors] = {};  // envelopes standing still, vector by vector
   // Filters and envelopes, lane by lane.
   V G[kVectors], B[kVectors], K[kVectors], C[kVectors], G4[kVectors], norm[kVectors], index[kVectors],
       r[kVectors], s1[kVectors], s2[kVectors], s3[kVectors], s4[kVectors], d[kVectors], cutoff[kVectors],
