@@ -9,7 +9,7 @@
 #include "filters.h"
 #include "hotloop.h"
 #include "lfo.h"
-#include "signal.h"
+#include "stereo_signal.h"
 
 // Tempo note values for the synced delay, in quarter notes ("2/1" ... "1/64").
 extern const double syncRate[20];

@@ -263,10 +263,7 @@ struct ClockedLanes {
 #pragma GCC unroll 4
         for (int l = 0; l < kLanes; ++l) x[l] = rb[l][k];
         const V y = t.output.step(x);
-        t.o0 = t.o1;
-        t.o1 = t.o2;
-        t.o2 = t.o3;
-        t.o3 = y;
+        t.push(y);
         const V cell = cellOf(v, y);
 #pragma GCC unroll 4
         for (int l = 0; l < kLanes; ++l) wb[l][k] = cell[l];
@@ -311,6 +308,13 @@ struct ClockedLanes {
     V h0, h1, h2, h3;
     V o0, o1, o2, o3;
     BiquadLanes<V> input, output;
+    // The output history moves on by one tick's value.
+    VANTOREL_INLINE void push(V y) {
+      o0 = o1;
+      o1 = o2;
+      o2 = o3;
+      o3 = y;
+    }
   };
   VANTOREL_INLINE Hot hot() const { return {phase, step, h0, h1, h2, h3, o0, o1, o2, o3, input, output}; }
   VANTOREL_INLINE void keep(const Hot& t) {
@@ -372,10 +376,7 @@ struct ClockedLanes {
       t.o3 = m ? y : t.o3;
     } else {
       y = t.output.step(x);
-      t.o0 = t.o1;
-      t.o1 = t.o2;
-      t.o2 = t.o3;
-      t.o3 = y;
+      t.push(y);
     }
     const V cell = cellOf(v, y);
 #pragma GCC unroll 4

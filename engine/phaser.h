@@ -6,7 +6,7 @@
 #include "lanes.h"
 
 #include "lfo.h"
-#include "signal.h"
+#include "stereo_signal.h"
 
 // Stereo four-stage phaser: per channel four first-order all-pass sections in
 // series inside a feedback loop, their shared break frequency swept by a

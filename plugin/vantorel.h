@@ -14,7 +14,7 @@
 #include "oscbank.h"
 #include "panel_layout.h"
 #include "phaser.h"
-#include "signal.h"
+#include "stereo_signal.h"
 #include "synth.h"
 #include "voicecard.h"
 
