@@ -58,7 +58,9 @@ struct Transfer {
 const Transfer& transfer() {
   static const Transfer api = [] {
     Transfer t;
+    // Either build of the library will do: both have the same interface.
     void* lib = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    if (!lib) lib = dlopen("libcurl-gnutls.so.4", RTLD_NOW | RTLD_LOCAL);
     if (!lib) return t;
     t.init = reinterpret_cast<decltype(t.init)>(dlsym(lib, "curl_easy_init"));
     t.setopt = reinterpret_cast<decltype(t.setopt)>(dlsym(lib, "curl_easy_setopt"));
