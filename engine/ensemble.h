@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstring>
 #include <memory>
 
 #include "clocked.h"
@@ -57,21 +56,6 @@ public:
         recip[k / kWidth][i] = l.recip;
       }
       for (ClockedLanes<V>& g : lanes) g.ready();
-    }
-
-    // One input sample; returns the unscaled sum of the three lines (0 without lines).
-    VANTOREL_INLINE double sample(double x) {
-      if (e.N <= 0) return 0.0;
-      V in{};
-#pragma GCC unroll 4
-      for (int i = 0; i < kWidth; ++i) in[i] = x;
-      double y[kGroups * kWidth];
-#pragma GCC unroll 2
-      for (int g = 0; g < kGroups; ++g) {
-        const V out = lanes[g].template sample<true>(in, recip[g], [](V v, V) { return v; });
-        std::memcpy(y + g * kWidth, &out, sizeof out);
-      }
-      return 0.0 + y[0] + y[1] + y[2];
     }
 
     // n input samples (n <= kSpan): out[j] for x[j].
