@@ -167,6 +167,7 @@ struct ClockedLanes {
     }
     constexpr int kIdle = 16;
     double idle[kLanes][kIdle];
+    double aside[kLanes];
     int sample[kLanes];
     // Between wraps every lane's positions move back together: they are held as fixed bases and one
     // shared count k (0, -1, -2, ...) that may go down to -room before some position wraps.
@@ -229,26 +230,37 @@ struct ClockedLanes {
     }
     window();
     for (;;) {
-      // End the samples whose ticks are over (a step above 1 can leave a sample without a tick).
-      for (int over = laneMask((ph >= 1.0) & live); over; over = laneMask((ph >= 1.0) & live)) {
+      // End the samples whose ticks are over (a step above 1 can leave a sample without a tick), all
+      // lanes at once: a lane that ends none writes its output aside and keeps its input.
+      for (Mask over = (ph >= 1.0) & live; laneMask(over); over = (ph >= 1.0) & live) {
+        ph = over ? ph - 1.0 : ph;
+        const V o = CubicOf<V>(t.o0, t.o1, t.o2, t.o3).at(1.0 - ph * recip);
+        int through = 0;
 #pragma GCC unroll 4
         for (int l = 0; l < kLanes; ++l) {
-          if (!(over & (1 << l))) continue;
-          const int j = sample[l];
-          ph[l] = ph[l] - 1.0;
-          out[j][l] = CubicOf<double>(t.o0[l], t.o1[l], t.o2[l], t.o3[l]).at(1.0 - ph[l] * recip[l]);
-          if (++sample[l] == n) {
+          const int ends = over[l] != 0;
+          *(ends ? &out[sample[l]][l] : &aside[l]) = o[l];
+          sample[l] += ends;
+          through |= (ends && sample[l] == n) << l;
+        }
+        if (through) [[unlikely]] {
+#pragma GCC unroll 4
+          for (int l = 0; l < kLanes; ++l) {
+            if (!(through & (1 << l))) continue;
             save(l, ph);
             rest(l, ph, st);
             window();
             live[l] = 0;
             --running;
-          } else {
-            cur.a[l] = inputs[j + 1].a[l];
-            cur.b[l] = inputs[j + 1].b[l];
-            cur.c[l] = inputs[j + 1].c[l];
-            cur.d[l] = inputs[j + 1].d[l];
           }
+        }
+#pragma GCC unroll 4
+        for (int l = 0; l < kLanes; ++l) {
+          const CubicOf<V>& next = inputs[std::min(sample[l], n - 1)];
+          cur.a[l] = next.a[l];
+          cur.b[l] = next.b[l];
+          cur.c[l] = next.c[l];
+          cur.d[l] = next.d[l];
         }
       }
       if (running == 0) break;
