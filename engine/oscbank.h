@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <cstring>
 #include <cstdint>
 #include <memory>
 
@@ -71,22 +70,14 @@ public:
   // Note m (21 ... 127) for the next n samples (n <= kSpan) as process() will read it there, each
   // sample one increment further on: out[j] is its value at sample j. The phases do not move.
   VANTOREL_INLINE void readNote(int m, int n, double* out) const {
-    typedef uint32_t v8u __attribute__((vector_size(32)));
     const NoteRead& r = rates->noteRead[m];
     const uint32_t inc = increment[r.pitchClass];
-    // The table indices eight samples at a time: bits above the 28-bit phase never reach the 12
-    // index bits, so the sums need no mask.
-    v8u ph = phase[r.pitchClass] + v8u{0, 1, 2, 3, 4, 5, 6, 7} * inc;
+    uint32_t ph = phase[r.pitchClass];
     const unsigned down = r.down;
-    alignas(32) uint32_t index[kSpan];
-    for (int j = 0; j < n; j += 8) {
-      const v8u i = (ph >> down) & 4095u;
-      std::memcpy(index + j, &i, sizeof i);
-      ph += 8 * inc;
-    }
     const double* wave = r.wave;
+    // Bits above the 28-bit phase never reach the 12 index bits, so the sums need no mask.
 #pragma GCC unroll 8
-    for (int j = 0; j < n; ++j) out[j] = wave[index[j]];
+    for (int j = 0; j < n; ++j, ph += inc) out[j] = wave[(ph >> down) & 4095u];
   }
 
   // advance() n times.

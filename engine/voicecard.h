@@ -102,13 +102,16 @@ public:
   // cards' outputs (0 where silent) added in card order to 0. (A silent card adds +0, which changes no
   // sum of this kind: one that starts at +0 is never -0.)
   VANTOREL_INLINE double sample(const double* in, double mod) {
-    double out[kLanes];
-    if (used > 0) run<0>(in, mod, out);
-    if (used > 1) run<1>(in, mod, out);
+    V out[kVectors] = {};
+    if (used > 0) out[0] = run<0>(in, mod);
+    if (used > 1) out[1] = run<1>(in, mod);
     if constexpr (kVectors > 2)
-      if (used > 2) run<2>(in, mod, out);
+      if (used > 2) out[2] = run<2>(in, mod);
+    // Lane by lane from the registers.
     double sum = 0.0;
-    for (int l = 0; l < count; ++l) sum += out[l];
+#pragma GCC unroll 8
+    for (int l = 0; l < kLanes; ++l)
+      if (l < count) sum += out[l / kWidth][l % kWidth];
     return sum;
   }
 
@@ -162,15 +165,12 @@ private:
   }
 
   // Vector w at sample j: envelope step (ADSR::update), then the filter (VCF::process) of the lanes
-  // still active; their outputs go to out, silent lanes give 0.
+  // still active; returns their outputs, 0 in silent lanes.
   template <int w>
-  VANTOREL_INLINE void run(const double* in, double mod, double* out) {
+  VANTOREL_INLINE V run(const double* in, double mod) {
     if (!steady[w]) {
       const Mask stepping = state[w] != 0.0;
-      if (!laneMask(stepping)) {
-        std::memset(out + kWidth * w, 0, sizeof(V));
-        return;
-      }
+      if (!laneMask(stepping)) return V{};
       const V before = level[w];
       level[w] = stepping ? level[w] + (target[w] - level[w]) * coefficient[w] : level[w];
       const Mask attackEnds = (state[w] == 1.0) & (level[w] >= 1.0);
@@ -234,7 +234,6 @@ private:
     const V S = ((a1 * G[w] + a2) * G[w] + a3) * G[w] + a4;
     const V u = (G4[w] * x + S) * norm[w];
     const V y = on ? u * C[w] * e : V{};
-    std::memcpy(out + kWidth * w, &y, sizeof y);
     const V h = clampLanes(u);
     const V t1 = G[w] * (x - K[w] * h);
     const V y1 = a1 + t1;
@@ -248,6 +247,7 @@ private:
     s2[w] = on ? t2 - B[w] * y2 : s2[w];
     s3[w] = on ? t3 - B[w] * y3 : s3[w];
     s4[w] = on ? t4 - B[w] * y4 : s4[w];
+    return y;
   }
 
   VoiceCard (&cards)[6];

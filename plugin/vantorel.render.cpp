@@ -260,20 +260,21 @@ VANTOREL_HOT void Vantorel::mixKeys(int n) {
     std::fill(b.string8, b.string8 + n, 0.0);
   }
 
-  // Each note that some key's footage sounds is read once per bank (the String section reads Osc.2 only).
+  // Each note that some key's footage sounds is read once per bank (the String section reads Osc.2 only):
+  // in increasing order, a note's two reads together, so that the reads of one wave table follow one
+  // another.
   const OscBank* banks[2] = {&osc1, &osc2};
+  bool read[2][128] = {};
   for (int k = synthOn || organOn ? 0 : 1; k < 2; ++k) {
-    bool read[128] = {};
     for (int e = 0; e < entries; ++e) {
       const OscBank::KeyRead& r = banks[k]->keyRead(b.key[e]);
-      for (int f = 0; f < 4; ++f) {
-        const int m = r.note[f];
-        if (m < 0 || read[m]) continue;
-        read[m] = true;
-        banks[k]->readNote(m, n, b.note[k][m]);
-      }
+      for (int f = 0; f < 4; ++f)
+        if (r.note[f] >= 0) read[k][r.note[f]] = true;
     }
   }
+  for (int m = 0; m < 128; ++m)
+    for (int k = 0; k < 2; ++k)
+      if (read[k][m]) banks[k]->readNote(m, n, b.note[k][m]);
 
   // Key by key in increasing order, so that every sample's sums add the keys in that order.
   for (int e = 0; e < entries; ++e) {
