@@ -76,6 +76,7 @@ public:
       recip = v2d{d.recipL, pingPong ? d.recipL : d.recipR};
       fb = v2d{d.feedback, d.feedback};
       lanes.ready();
+      t = lanes.hot();
     }
 
     // Whether the clocks are fast enough (several ticks per sample) to run free over a whole span.
@@ -91,6 +92,7 @@ public:
       auto straight = [f](v2d v, v2d r) { return v + f * clamp3(r); };
       auto crossed = [f](v2d v, v2d r) { return v + f * clamp3(v2d{r[1], r[0]}); };
       const bool free = lanes.rounds >= kFreeRounds;
+      lanes.keep(t);
       if (mode == kPingPong) {
         if (free)
           lanes.runFree(in, y, n, recip, crossed);
@@ -102,6 +104,7 @@ public:
         else
           lanes.template run<false>(in, y, n, recip, straight);
       }
+      t = lanes.hot();
       const int l = mode == kPingPong ? 1 : 0;
       for (int j = 0; j < n; ++j) {
         left[j] = d.dry * left[j] + d.wet * y[j][l];
@@ -115,11 +118,11 @@ public:
       const v2d in{left, right};
       const v2d f = fb;
       if (mode == kPingPong) {
-        const v2d y = lanes.template sample<false>(in, recip, [f](v2d v, v2d r) { return v + f * clamp3(v2d{r[1], r[0]}); });
+        const v2d y = lanes.template sample<false>(t, in, recip, [f](v2d v, v2d r) { return v + f * clamp3(v2d{r[1], r[0]}); });
         left = d.dry * left + d.wet * y[1];
         right = d.dry * right + d.wet * y[0];
       } else {
-        const v2d y = lanes.template sample<false>(in, recip, [f](v2d v, v2d r) { return v + f * clamp3(r); });
+        const v2d y = lanes.template sample<false>(t, in, recip, [f](v2d v, v2d r) { return v + f * clamp3(r); });
         left = d.dry * left + d.wet * y[0];
         right = d.dry * right + d.wet * y[1];
       }
@@ -127,6 +130,7 @@ public:
 
     VANTOREL_INLINE void finish() {
       if (mode == kOff) return;
+      lanes.keep(t);
       d.inL.setState(lanes.input.state(0));
       d.inR.setState(lanes.input.state(1));
       d.outL.setState(lanes.output.state(0));
@@ -154,6 +158,7 @@ public:
     BBDDelay& d;
     Mode mode;
     ClockedLanes<v2d> lanes;
+    ClockedLanes<v2d>::Hot t;  // what the samples change, out of `lanes` while the span runs
     v2d recip, fb;
   };
 

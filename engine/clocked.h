@@ -312,7 +312,6 @@ struct ClockedLanes {
   int all = 0;     // lanes with lines, a bit each
   int rounds = 1;  // the most rounds of ticks in a sample
 
- private:
   // What samples change, held in locals while they run: the cells written could otherwise be these
   // members as far as the compiler knows.
   struct Hot {
@@ -328,6 +327,7 @@ struct ClockedLanes {
       o3 = y;
     }
   };
+  // The state that samples change, taken out for a run of samples and put back after it.
   VANTOREL_INLINE Hot hot() const { return {phase, step, h0, h1, h2, h3, o0, o1, o2, o3, input, output}; }
   VANTOREL_INLINE void keep(const Hot& t) {
     phase = t.phase;
@@ -337,6 +337,7 @@ struct ClockedLanes {
     output = t.output;
   }
 
+  // sample() on state taken out with hot().
   template <bool SameCell, class CellOf>
   VANTOREL_INLINE V sample(Hot& t, V x, V recip, CellOf cellOf) {
     t.h0 = t.h1;
@@ -361,6 +362,7 @@ struct ClockedLanes {
     return CubicOf<V>(t.o0, t.o1, t.o2, t.o3).at(1.0 - t.phase * recip);
   }
 
+ private:
   // One tick of the lanes in m, or of all lanes if not Masked (unused ones on their spare cell).
   template <bool SameCell, bool Masked, class CellOf>
   VANTOREL_INLINE void tick(Hot& t, const CubicOf<V>& cur, Mask m, CellOf cellOf) {

@@ -199,6 +199,11 @@ private:
 #endif
   template <class V>
   void renderSectionsWith(double* left, double* right, int n);
+  // The sample loop of renderSectionsWith, for an echo that runs free over the span (or one that runs in
+  // the loop).
+  template <bool EchoFree, class Cards>
+  void renderSamples(Cards& cards, Phaser::Run& sweep, BBDDelay::Run& echo, double* left, double* right, int n,
+                     bool synth);
 
   struct SpanBuffersDeleter {
     void operator()(SpanBuffers* b) const;

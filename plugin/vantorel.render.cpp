@@ -4,6 +4,7 @@
 // so every object computes exactly what it computes in a sample-by-sample loop.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "hotloop.h"
@@ -72,38 +73,13 @@ void Vantorel::renderSpan(double* left, double* right, int n) {
   osc2.advance(n);
 }
 
-// The sections and effects of a span. The String section depends only on the keys' feeds and runs over
-// the whole span first. The voice cards and the Organ section go sample by sample with the effects one
-// sample behind, so that the cards' long recursion overlaps the effects' short ones; delay clocks fast
-// enough to run free do so over the span afterwards, followed by the output filters. V: the lanes'
-// vectors.
-template <class V>
-VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, int n) {
+// The sample loop of a span: the voice cards and the Organ section, and one sample behind them the
+// phaser and (unless it runs free over the span afterwards) the echo with the output filters. Built once
+// for each kind of echo, so that each loop keeps only its own state in registers.
+template <bool EchoFree, class Cards>
+VANTOREL_INLINE void Vantorel::renderSamples(Cards& cards, Phaser::Run& sweep, BBDDelay::Run& echo, double* left,
+                                             double* right, int n, bool synth) {
   SpanBuffers& b = *span;
-  if (active && stringOn) {
-    double s[kSpan], e[kSpan];
-    for (int j = 0; j < n; ++j) s[j] = b.string16[j] + stringFootages * (b.string8[j] - b.string16[j]);
-    Ensemble::Run<V> strings(ensemble);
-    strings.run(s, e, n);
-    strings.finish();
-    for (int j = 0; j < n; ++j) b.string[j] = stringHP6.LP6::process(s[j] * stringTimbre + 0.5 * e[j]) * b.stringLevel[j];
-  }
-
-  CardLanes<V> cards(voiceCards);
-  const bool synth = active && synthOn;
-  if (synth) {
-    // The cards' inputs lane by lane, sample by sample.
-    for (int c = 0; c < 6; ++c) {
-      const int l = cards.lane(c);
-      if (l < 0) continue;
-      for (int j = 0; j < n; ++j) b.cardIn[j][l] = b.sawtoothLevel[j] * b.sawtooth[c][j] + b.squareLevel[j] * b.square[c][j];
-    }
-  }
-  Phaser::Run sweep(phaser);
-  BBDDelay::Run echo(delay);
-  // Slow delay clocks and the output filters go with the cards, one sample behind; fast clocks run free
-  // over the span after them.
-  const bool echoFree = echo.runsFree();
   for (int j = 0; j <= n; ++j) {
     if (j < n) {
       double pL = 0.0, pR = 0.0, dL = 0.0, dR = 0.0;
@@ -153,7 +129,7 @@ VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, i
         dL += pL;
         dR += pR;
       }
-      if (echoFree) {
+      if constexpr (EchoFree) {
         b.dL[k] = dL;
         b.dR[k] = dR;
         continue;
@@ -163,6 +139,44 @@ VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, i
       right[k] = outLP6[1].LP6::process(outHP6[1].LP6::process(dR));
     }
   }
+}
+
+// The sections and effects of a span. The String section depends only on the keys' feeds and runs over
+// the whole span first. The voice cards and the Organ section go sample by sample with the effects one
+// sample behind, so that the cards' long recursion overlaps the effects' short ones; delay clocks fast
+// enough to run free do so over the span afterwards, followed by the output filters. V: the lanes'
+// vectors.
+template <class V>
+VANTOREL_INLINE void Vantorel::renderSectionsWith(double* left, double* right, int n) {
+  SpanBuffers& b = *span;
+  if (active && stringOn) {
+    double s[kSpan], e[kSpan];
+    for (int j = 0; j < n; ++j) s[j] = b.string16[j] + stringFootages * (b.string8[j] - b.string16[j]);
+    Ensemble::Run<V> strings(ensemble);
+    strings.run(s, e, n);
+    strings.finish();
+    for (int j = 0; j < n; ++j) b.string[j] = stringHP6.LP6::process(s[j] * stringTimbre + 0.5 * e[j]) * b.stringLevel[j];
+  }
+
+  CardLanes<V> cards(voiceCards);
+  const bool synth = active && synthOn;
+  if (synth) {
+    // The cards' inputs lane by lane, sample by sample.
+    for (int c = 0; c < 6; ++c) {
+      const int l = cards.lane(c);
+      if (l < 0) continue;
+      for (int j = 0; j < n; ++j) b.cardIn[j][l] = b.sawtoothLevel[j] * b.sawtooth[c][j] + b.squareLevel[j] * b.square[c][j];
+    }
+  }
+  Phaser::Run sweep(phaser);
+  BBDDelay::Run echo(delay);
+  // Slow delay clocks and the output filters go with the cards, one sample behind; fast clocks run free
+  // over the span after them.
+  const bool echoFree = echo.runsFree();
+  if (echoFree)
+    renderSamples<true>(cards, sweep, echo, left, right, n, synth);
+  else
+    renderSamples<false>(cards, sweep, echo, left, right, n, synth);
   cards.finish(synth && n > 0);
   sweep.finish();
   if (echoFree) {
@@ -262,19 +276,24 @@ VANTOREL_HOT void Vantorel::mixKeys(int n) {
 
   // Each note that some key's footage sounds is read once per bank (the String section reads Osc.2 only):
   // in increasing order, a note's two reads together, so that the reads of one wave table follow one
-  // another.
+  // another. The notes to read are bits: notes 0 ... 63 in the first word, 64 ... 127 in the second.
   const OscBank* banks[2] = {&osc1, &osc2};
-  bool read[2][128] = {};
+  uint64_t read[2][2] = {};
   for (int k = synthOn || organOn ? 0 : 1; k < 2; ++k) {
     for (int e = 0; e < entries; ++e) {
       const OscBank::KeyRead& r = banks[k]->keyRead(b.key[e]);
       for (int f = 0; f < 4; ++f)
-        if (r.note[f] >= 0) read[k][r.note[f]] = true;
+        if (r.note[f] >= 0) read[k][r.note[f] >> 6] |= uint64_t{1} << (r.note[f] & 63);
     }
   }
-  for (int m = 0; m < 128; ++m)
-    for (int k = 0; k < 2; ++k)
-      if (read[k][m]) banks[k]->readNote(m, n, b.note[k][m]);
+  for (int w = 0; w < 2; ++w) {
+    for (uint64_t notes = read[0][w] | read[1][w]; notes != 0; notes &= notes - 1) {
+      const int bit = __builtin_ctzll(notes);
+      const int m = 64 * w + bit;
+      for (int k = 0; k < 2; ++k)
+        if (read[k][w] >> bit & 1) banks[k]->readNote(m, n, b.note[k][m]);
+    }
+  }
 
   // Key by key in increasing order, so that every sample's sums add the keys in that order.
   for (int e = 0; e < entries; ++e) {
