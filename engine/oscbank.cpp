@@ -18,7 +18,7 @@ void silenceKeys(OscBank::RateTables& t) {
   for (auto& byKey : t.keyRead)
     for (OscBank::KeyRead& r : byKey)
       r = {{silentWave, silentWave, silentWave, silentWave}, {16, 16, 16, 16}, 0, {-1, -1, -1, -1}};
-  for (OscBank::NoteRead& r : t.noteRead) r = {silentWave, 16, 0};
+  for (OscBank::NoteRead& r : t.noteRead) r = {silentWave, 4, 0};
 }
 
 // The tables of a bank that has not been given a sample rate yet: silence.
@@ -59,7 +59,7 @@ void buildRates(OscBank::RateTables& t, double fs) {
   // stay silent; footages above note 127 or below note 21 read silence.
   silenceKeys(t);
   for (int m = 21; m < 128; ++m)
-    t.noteRead[m] = {squarewave::kTable[t.midiNote2WaveSet[m]], static_cast<uint8_t>(16 - OscBank::noteOctave[m]),
+    t.noteRead[m] = {squarewave::kTable[t.midiNote2WaveSet[m]], static_cast<uint8_t>(4 + OscBank::noteOctave[m]),
                      static_cast<uint8_t>(OscBank::noteKey[m])};
   for (int oct = 0; oct < 2; ++oct) {
     for (int key = 12; key < 256; ++key) {

@@ -27,10 +27,12 @@ public:
     uint8_t pitchClass;
     int8_t note[4];  // the MIDI note each footage sounds, -1 where silent
   };
-  // Where note m reads: the same for every key and footage that sounds it.
+  // Where note m reads: the same for every key and footage that sounds it. Its table index, bits
+  // down ... down + 11 of the phase, is also the top 12 bits of the phase shifted left by 20 - down
+  // (modulo 2^32), which readNote steps along without a mask.
   struct NoteRead {
     const double* wave;
-    uint8_t down;
+    uint8_t up;  // 20 - down
     uint8_t pitchClass;
   };
 
@@ -71,13 +73,12 @@ public:
   // sample one increment further on: out[j] is its value at sample j. The phases do not move.
   VANTOREL_INLINE void readNote(int m, int n, double* out) const {
     const NoteRead& r = rates->noteRead[m];
-    const uint32_t inc = increment[r.pitchClass];
-    uint32_t ph = phase[r.pitchClass];
-    const unsigned down = r.down;
+    const unsigned up = r.up;
+    const uint32_t inc = increment[r.pitchClass] << up;
+    uint32_t ph = phase[r.pitchClass] << up;
     const double* wave = r.wave;
-    // Bits above the 28-bit phase never reach the 12 index bits, so the sums need no mask.
 #pragma GCC unroll 8
-    for (int j = 0; j < n; ++j, ph += inc) out[j] = wave[(ph >> down) & 4095u];
+    for (int j = 0; j < n; ++j, ph += inc) out[j] = wave[ph >> 20];
   }
 
   // advance() n times.
