@@ -196,6 +196,7 @@ private:
   VANTOREL_NARROW void renderSections(double* left, double* right, int n);
 #ifdef VANTOREL_WIDE
   VANTOREL_WIDE void renderSections(double* left, double* right, int n);
+  VANTOREL_WIDE_V4 void renderSections(double* left, double* right, int n);
 #endif
   template <class V>
   void renderSectionsWith(double* left, double* right, int n);

@@ -196,6 +196,9 @@ VANTOREL_NARROW void Vantorel::renderSections(double* left, double* right, int n
 VANTOREL_WIDE void Vantorel::renderSections(double* left, double* right, int n) {
   renderSectionsWith<v4d>(left, right, n);
 }
+VANTOREL_WIDE_V4 void Vantorel::renderSections(double* left, double* right, int n) {
+  renderSectionsWith<v4d>(left, right, n);
+}
 #endif
 
 namespace {
