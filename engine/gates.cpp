@@ -60,7 +60,7 @@ int KeyGate::run(int n, unsigned char* key, double (*level)[kSpan], int* present
     // A held key at full level, and a released key held by pin 7, keep their level: step() leaves it.
     const Entry& x = entries[e];
     if ((x.gate && x.level >= 1.0) || (!x.gate && x.level > 0.0 && pin7))
-      std::fill(level[e], level[e] + n, x.level);
+      fillSpan(level[e], 0, n, x.level);
     else
       moving[moves++] = e;
   }

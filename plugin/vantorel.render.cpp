@@ -266,15 +266,15 @@ VANTOREL_HOT void Vantorel::mixKeys(int n) {
   const int entries = keyGate.run(n, b.key, b.keyLevel, b.present);
   if (synthOn) {
     for (int c = 0; c < 6; ++c) {
-      std::fill(b.sawtooth[c], b.sawtooth[c] + n, 0.0);
-      std::fill(b.square[c], b.square[c] + n, 0.0);
+      fillSpan(b.sawtooth[c], 0, n, 0.0);
+      fillSpan(b.square[c], 0, n, 0.0);
     }
   }
   if (organOn)
-    for (double* f : b.organFeed) std::fill(f, f + n, 0.0);
+    for (double* f : b.organFeed) fillSpan(f, 0, n, 0.0);
   if (stringOn) {
-    std::fill(b.string16, b.string16 + n, 0.0);
-    std::fill(b.string8, b.string8 + n, 0.0);
+    fillSpan(b.string16, 0, n, 0.0);
+    fillSpan(b.string8, 0, n, 0.0);
   }
 
   // Each note that some key's footage sounds is read once per bank (the String section reads Osc.2 only):
@@ -339,7 +339,7 @@ VANTOREL_INLINE void runEnvelope(E& env, Level level, double* out, int n) {
   env.update();
   out[0] = level(env);
   if (std::memcmp(before, static_cast<const void*>(&env), sizeof(E)) == 0) {
-    std::fill(out + 1, out + n, out[0]);
+    fillSpan(out, 1, n, out[0]);
     return;
   }
   for (int j = 1; j < n; ++j) {
@@ -356,7 +356,7 @@ void Vantorel::runEnvelopes(int n) {
   if (lfoSquare) {
     for (int j = 0; j < n; ++j) b.lfo[j] = lfoValue = lfoSmoother.LP6::process(lfoValue);
   } else {
-    std::fill(b.lfo, b.lfo + n, lfoValue);
+    fillSpan(b.lfo, 0, n, lfoValue);
   }
   const auto gateLevel = [](const GateAR& g) { return g.level; };
   runEnvelope(organGate, gateLevel, b.organLevel, n);
