@@ -90,6 +90,7 @@ void OscBank::setSampleRate(double fs) {
     rate = fs;
     tables = acquireRateTables<OscBank::RateTables>(fs, buildRates);
     rates = tables.get();
+    tuned = false;
   }
 }
 
@@ -101,6 +102,11 @@ void OscBank::setTune(double semitones) {
   if (r > 1.0e6) r = 1.0e6;
   if (r < -1.0e6) r = -1.0e6;
   const long x = static_cast<long>(r) + 2688;  // 2688: pitch index of MIDI note 21
+  // The same pitch index at the same rate gives the same increments (the control tick sets the tune
+  // every millisecond, mostly to what it was).
+  if (tuned && x == tunedIndex) return;
+  tuned = true;
+  tunedIndex = x;
   for (int k = 0; k < 12; ++k) {
     long i = x + 128 * k;
     if (i < 0) i = 0;

@@ -109,6 +109,8 @@ public:
 private:
   uint32_t phase[12];
   uint32_t increment[12];
+  bool tuned = false;  // `increment` holds the pitch index tunedIndex at the present rate
+  long tunedIndex = 0;
 
 public:
   bool octave = false;  // sound one octave lower; written by the control tick
