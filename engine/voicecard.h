@@ -71,13 +71,14 @@ public:
     }
     this->count = count;
     used = (count + kWidth - 1) / kWidth;
-    for (int w = 0; w < kVectors; ++w) {
+    // Lanes without a card hold zeros; the vectors past those in use are never read.
+    for (int w = 0; w < used; ++w) {
+      G[w] = B[w] = K[w] = C[w] = G4[w] = norm[w] = index[w] = r[w] = d[w] = V{};
+      s1[w] = s2[w] = s3[w] = s4[w] = cutoff[w] = amount[w] = recomputed[w] = V{};
+      level[w] = target[w] = coefficient[w] = state[w] = V{};
+      lastCv[w] = splat(__builtin_nan(""));  // equal to no control value
       for (int i = 0; i < kWidth; ++i) {
         const int c = card[kWidth * w + i];
-        G[w][i] = B[w][i] = K[w][i] = C[w][i] = G4[w][i] = norm[w][i] = index[w][i] = r[w][i] = d[w][i] = 0.0;
-        s1[w][i] = s2[w][i] = s3[w][i] = s4[w][i] = cutoff[w][i] = amount[w][i] = recomputed[w][i] = 0.0;
-        level[w][i] = target[w][i] = coefficient[w][i] = state[w][i] = 0.0;
-        lastCv[w][i] = __builtin_nan("");  // equal to no control value
         if (c < 0) continue;
         const VCF& f = cards[c].vcf;
         G[w][i] = f.G, B[w][i] = f.B, K[w][i] = f.K, C[w][i] = f.C, G4[w][i] = f.G4, norm[w][i] = f.norm;
