@@ -76,7 +76,6 @@ public:
       recip = v2d{d.recipL, pingPong ? d.recipL : d.recipR};
       fb = v2d{d.feedback, d.feedback};
       lanes.ready();
-      t = lanes.hot();
     }
 
     // Whether the clocks are fast enough (several ticks per sample) to run free over a whole span.
@@ -92,7 +91,6 @@ public:
       auto straight = [f](v2d v, v2d r) { return v + f * clamp3(r); };
       auto crossed = [f](v2d v, v2d r) { return v + f * clamp3(v2d{r[1], r[0]}); };
       const bool free = lanes.rounds >= kFreeRounds;
-      lanes.keep(t);
       if (mode == kPingPong) {
         if (free)
           lanes.runFree(in, y, n, recip, crossed);
@@ -104,7 +102,6 @@ public:
         else
           lanes.template run<false>(in, y, n, recip, straight);
       }
-      t = lanes.hot();
       const int l = mode == kPingPong ? 1 : 0;
       for (int j = 0; j < n; ++j) {
         left[j] = d.dry * left[j] + d.wet * y[j][l];
@@ -112,8 +109,14 @@ public:
       }
     }
 
-    // One stereo sample in place.
-    VANTOREL_INLINE void sample(double& left, double& right) {
+    // What samples change, taken out for a run of sample() calls and handed back with end(). A local of
+    // the caller's: the cells that ticks write can then be nothing of it.
+    using Running = typename ClockedLanes<v2d>::Hot;
+    VANTOREL_INLINE Running begin() const { return lanes.hot(); }
+    VANTOREL_INLINE void end(const Running& t) { lanes.keep(t); }
+
+    // One stereo sample in place, between begin() and end().
+    VANTOREL_INLINE void sample(Running& t, double& left, double& right) {
       if (mode == kOff) return;
       const v2d in{left, right};
       const v2d f = fb;
@@ -130,7 +133,6 @@ public:
 
     VANTOREL_INLINE void finish() {
       if (mode == kOff) return;
-      lanes.keep(t);
       d.inL.setState(lanes.input.state(0));
       d.inR.setState(lanes.input.state(1));
       d.outL.setState(lanes.output.state(0));
@@ -158,7 +160,6 @@ public:
     BBDDelay& d;
     Mode mode;
     ClockedLanes<v2d> lanes;
-    ClockedLanes<v2d>::Hot t;  // what the samples change, out of `lanes` while the span runs
     v2d recip, fb;
   };
 

@@ -80,6 +80,8 @@ template <bool EchoFree, class Cards>
 VANTOREL_INLINE void Vantorel::renderSamples(Cards& cards, Phaser::Run& sweep, BBDDelay::Run& echo, double* left,
                                              double* right, int n, bool synth) {
   SpanBuffers& b = *span;
+  [[maybe_unused]] BBDDelay::Run::Running running;
+  if constexpr (!EchoFree) running = echo.begin();
   for (int j = 0; j <= n; ++j) {
     if (j < n) {
       double pL = 0.0, pR = 0.0, dL = 0.0, dR = 0.0;
@@ -134,11 +136,12 @@ VANTOREL_INLINE void Vantorel::renderSamples(Cards& cards, Phaser::Run& sweep, B
         b.dR[k] = dR;
         continue;
       }
-      echo.sample(dL, dR);
+      echo.sample(running, dL, dR);
       left[k] = outLP6[0].LP6::process(outHP6[0].LP6::process(dL));
       right[k] = outLP6[1].LP6::process(outHP6[1].LP6::process(dR));
     }
   }
+  if constexpr (!EchoFree) echo.end(running);
 }
 
 // The sections and effects of a span. The String section depends only on the keys' feeds and runs over
