@@ -162,6 +162,13 @@ TEST(OscBank, TuningPitchAndWaveSets) {
   OscBank unset;  // silent until given a rate
   unset.setTune(0.0);
   EXPECT_EQ(unset.process(69)[0], 0.0);
+  // The same tune set again after a change of rate takes the new rate's increments.
+  unset.setSampleRate(44100.0);
+  unset.setTune(0.0);
+  EXPECT_EQ(unset.incrementOf(0), 167391u);
+  unset.setSampleRate(96000.0);
+  unset.setTune(0.0);
+  EXPECT_EQ(unset.incrementOf(0), inc(MIDI2Hz[21], 96000.0));
 }
 
 TEST(OscBank, FootagesAndPhaseLock) {
