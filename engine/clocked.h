@@ -92,8 +92,9 @@ struct BiquadLanes {
 
 // Clocked lines run sample by sample, a line in each lane of V that the owner places (the other lanes
 // tick on a spare cell of their own with their clock standing still). The owner sets the lanes up, runs
-// sample() for every sample and takes the state back. Every lane performs its own line's operations in
-// its own order.
+// sample() for every sample on the running state taken out with hot() and put back with keep() (run()
+// and runFree() do both themselves over a span), and takes the lanes' state back. Every lane performs
+// its own line's operations in its own order.
 template <class V>
 struct ClockedLanes {
   static constexpr int kLanes = sizeof(V) / sizeof(double);
@@ -125,20 +126,6 @@ struct ClockedLanes {
     }
     all = laneMask(live);
     rounds = smallest > 0.0 ? static_cast<int>(std::ceil(1.0 / smallest)) : 1;
-  }
-
-  // One sample: the input filters take x; every lane ticks while its phase is below 1 (all lanes
-  // together while all are below 1, then the rest while the others wait); the phases go down by 1.
-  // A tick moves the lane's write and read positions back by one, passes the cell read through the
-  // output filter into the output history and writes cellOf(v, y) for the input interpolated at the
-  // tick's phase v and the filtered y; with SameCell the read position is the write position. Returns
-  // every lane's output history read at 1 - phase * recip.
-  template <bool SameCell, class CellOf>
-  VANTOREL_INLINE V sample(V x, V recip, CellOf cellOf) {
-    Hot t = hot();
-    const V y = sample<SameCell>(t, x, recip, cellOf);
-    keep(t);
-    return y;
   }
 
   // sample() for n samples (n <= kSpan): out[j] for in[j].
@@ -337,7 +324,12 @@ struct ClockedLanes {
     output = t.output;
   }
 
-  // sample() on state taken out with hot().
+  // One sample, on state t taken out with hot(): the input filters take x; every lane ticks while its
+  // phase is below 1 (all lanes together while all are below 1, then the rest while the others wait);
+  // the phases go down by 1. A tick moves the lane's write and read positions back by one, passes the
+  // cell read through the output filter into the output history and writes cellOf(v, y) for the input
+  // interpolated at the tick's phase v and the filtered y; with SameCell the read position is the write
+  // position. Returns every lane's output history read at 1 - phase * recip.
   template <bool SameCell, class CellOf>
   VANTOREL_INLINE V sample(Hot& t, V x, V recip, CellOf cellOf) {
     t.h0 = t.h1;
